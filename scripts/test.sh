@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the Windows build under Wine (its own prefix,
+# display and code page), then the host build of the code free of windows.h.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+scripts/setup.sh
+
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+
+source scripts/wine-env.sh
+trap wine_env_stop EXIT
+wine_env_start "$root/build/windows/wineprefix-test"
+wine_env_persist
+ctest --preset windows -j2
+wine_env_stop
+trap - EXIT

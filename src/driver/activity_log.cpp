@@ -1,0 +1,72 @@
+#include "driver/activity_log.h"
+
+#include "platform/handles.h"
+#include "platform/text.h"
+#include "platform/win32.h"
+
+namespace basQuorvaneService {
+
+bool DebugMode = false;
+ErrorRecord CurrentError;
+
+void RecordError(int32_t number, std::wstring description) {
+    CurrentError.Line = 0;
+    CurrentError.Number = number;
+    CurrentError.Description = std::move(description);
+}
+
+void ClearError() { CurrentError = ErrorRecord{}; }
+
+std::wstring ModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);  // truncated: a long path
+    }
+}
+
+std::wstring AppDir() { return DirectoryOf(ModulePath()); }
+
+std::wstring LogFilePath() {
+    // The executable does not move while it runs.
+    static const std::wstring path = AppDir() + BaseNameOf(ModulePath()) + L"Log.txt";
+    return path;
+}
+
+namespace {
+
+std::wstring CurrentDateTimeText() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    wchar_t date[128] = {};
+    wchar_t time[128] = {};
+    ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, 128);
+    ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, nullptr, time, 128);
+    const bool midnight = now.wHour == 0 && now.wMinute == 0 && now.wSecond == 0;
+    return JoinDateTime(date, time, midnight);
+}
+
+}  // namespace
+
+bool WriteLog(const std::wstring& message, bool always) {
+    if (!DebugMode && !always) return false;
+
+    const std::string bytes =
+        platform::ToAnsi(FormatLogEntry(CurrentDateTimeText(), CurrentError, message));
+    // Others may read the log between entries, and so may a second writer append.
+    platform::UniqueFile file(::CreateFileW(LogFilePath().c_str(), FILE_APPEND_DATA,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                       nullptr) &&
+           written == bytes.size();
+}
+
+}  // namespace basQuorvaneService

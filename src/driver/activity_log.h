@@ -1,0 +1,29 @@
+#pragma once
+// The activity log beside the executable: one two-line entry per call, the file opened,
+// appended to and closed for each entry.
+#include <cstdint>
+#include <string>
+
+#include "driver/log_entry.h"
+
+namespace basQuorvaneService {
+
+// True when the command line holds "/debugmode"; set once before the bridge starts.
+extern bool DebugMode;
+
+// The most recent failure; WriteLog puts it into each entry's header line.
+extern ErrorRecord CurrentError;
+void RecordError(int32_t number, std::wstring description);
+void ClearError();
+
+// The executable's full path, its directory with one trailing backslash, and the log.
+std::wstring ModulePath();
+std::wstring AppDir();
+std::wstring LogFilePath();
+
+// Appends one entry when `always` is true or DebugMode is on. An entry that cannot be
+// written (read-only directory, file locked by another program) is lost and the run
+// goes on; the result says whether the entry reached the file.
+bool WriteLog(const std::wstring& message, bool always);
+
+}  // namespace basQuorvaneService

@@ -1,0 +1,84 @@
+#pragma once
+// Move-only owners for the kinds of handle the program holds. "Empty" is part of the
+// kind: CreateFile and FindFirstFile fail with INVALID_HANDLE_VALUE, the others with NULL.
+#include "platform/win32.h"
+
+namespace platform {
+
+template <typename Traits>
+class UniqueResource {
+public:
+    using Type = typename Traits::Type;
+
+    UniqueResource() noexcept = default;
+    explicit UniqueResource(Type value) noexcept : value_(value) {}
+    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+    UniqueResource& operator=(UniqueResource&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+    ~UniqueResource() { reset(); }
+
+    Type get() const noexcept { return value_; }
+    explicit operator bool() const noexcept { return value_ != Traits::Empty(); }
+
+    Type release() noexcept {
+        Type value = value_;
+        value_ = Traits::Empty();
+        return value;
+    }
+
+    // Closing keeps the thread's last-error code, so a caller can still read the code
+    // of the call that failed before the owner went out of scope.
+    void reset(Type value = Traits::Empty()) noexcept {
+        if (value_ != Traits::Empty()) {
+            const DWORD lastError = ::GetLastError();
+            Traits::Close(value_);
+            ::SetLastError(lastError);
+        }
+        value_ = value;
+    }
+
+private:
+    Type value_ = Traits::Empty();
+};
+
+struct KernelHandleTraits {
+    using Type = HANDLE;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::CloseHandle(h); }
+};
+
+struct FileHandleTraits {
+    using Type = HANDLE;
+    static Type Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) noexcept { ::CloseHandle(h); }
+};
+
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) noexcept { ::FindClose(h); }
+};
+
+struct RegistryKeyTraits {
+    using Type = HKEY;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::RegCloseKey(h); }
+};
+
+struct ModuleTraits {
+    using Type = HMODULE;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::FreeLibrary(h); }
+};
+
+using UniqueHandle = UniqueResource<KernelHandleTraits>;  // events, threads, mutexes, processes
+using UniqueFile = UniqueResource<FileHandleTraits>;
+using UniqueFind = UniqueResource<FindHandleTraits>;
+using UniqueHKey = UniqueResource<RegistryKeyTraits>;
+using UniqueModule = UniqueResource<ModuleTraits>;
+
+}  // namespace platform

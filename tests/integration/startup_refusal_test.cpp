@@ -1,0 +1,90 @@
+// Starts of QuorvaneService.exe that do not lead to a run: by hand instead of by the
+// service control manager, on a platform outside the NT family, and a second instance.
+#include <gtest/gtest.h>
+
+#include "driver/app_texts.h"
+#include "driver/run_sequence.h"
+#include "platform/handles.h"
+#include "platform/win32.h"
+#include "support/message_box.h"
+#include "support/process.h"
+#include "support/test_files.h"
+
+namespace {
+
+using namespace testing_support;
+using namespace basQuorvaneService;
+
+// A copy of the service in a folder of its own, so that a log written by mistake shows.
+struct HandStart {
+    TempDir dir;
+    std::wstring exe;
+    explicit HandStart(const std::wstring& name = L"QuorvaneService.exe") : exe(dir / name) {
+        EXPECT_TRUE(::CopyFileW((BinDir() + L"QuorvaneService.exe").c_str(), exe.c_str(), FALSE));
+    }
+    bool LogExists() const {
+        WIN32_FIND_DATAW data;
+        platform::UniqueFind find(::FindFirstFileW((dir / L"*Log.txt").c_str(), &data));
+        return static_cast<bool>(find);
+    }
+};
+
+// The version Wine reports to one executable, by its file name.
+class WineVersionOverride {
+public:
+    WineVersionOverride(const std::wstring& exeName, const wchar_t* version)
+        : key_(L"Software\\Wine\\AppDefaults\\" + exeName) {
+        HKEY key = nullptr;
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                          nullptr);
+        platform::UniqueHKey owner(key);
+        ::RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                         static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t)));
+    }
+    ~WineVersionOverride() { ::RegDeleteKeyW(HKEY_CURRENT_USER, key_.c_str()); }
+
+private:
+    std::wstring key_;
+};
+
+TEST(StartupRefusal, StartedByHandShowsBoxBAndLogsNothing) {
+    HandStart start;
+    platform::UniqueHandle process = LaunchProcess(L"\"" + start.exe + L"\" /debugmode");
+    // Outside the service control manager the dispatcher fails; in a prefix whose
+    // manager has not run a service yet, only after about ten seconds.
+    const SeenMessageBox box = DismissMessageBox(ApplicationTitle, 60000);
+    ASSERT_TRUE(box.found) << "no message box: is there an X display?";
+    EXPECT_EQ(box.text, std::wstring(ApplicationTitle) + kTextNeedsServiceStart);
+    DWORD exitCode = 99;
+    ASSERT_TRUE(WaitForExit(process.get(), 10000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_FALSE(start.LogExists());
+}
+
+TEST(StartupRefusal, OutsideTheNtFamilyShowsBoxA) {
+    const std::wstring name = L"QuorvaneService98.exe";
+    WineVersionOverride win98(name, L"win98");
+    HandStart start(name);
+    platform::UniqueHandle process = LaunchProcess(L"\"" + start.exe + L"\"");
+    const SeenMessageBox box = DismissMessageBox(ApplicationTitle, 30000);
+    ASSERT_TRUE(box.found) << "no message box: is there an X display?";
+    EXPECT_EQ(box.text, std::wstring(ApplicationTitle) + kTextNeedsNtFamily);
+    DWORD exitCode = 99;
+    ASSERT_TRUE(WaitForExit(process.get(), 10000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_FALSE(start.LogExists());
+}
+
+TEST(StartupRefusal, ASecondInstanceExitsAtOnceWithoutABox) {
+    platform::UniqueHandle first(::CreateMutexW(nullptr, FALSE, SingleInstanceMutexName));
+    ASSERT_TRUE(first);
+    HandStart start;
+    platform::UniqueHandle process = LaunchProcess(L"\"" + start.exe + L"\" /debugmode");
+    DWORD exitCode = 99;
+    ASSERT_TRUE(WaitForExit(process.get(), 5000, &exitCode)) << "the second instance kept running";
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_FALSE(IsMessageBoxShown(ApplicationTitle));
+    EXPECT_FALSE(start.LogExists());
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+#include "support/process.h"
+
+#include <atomic>
+#include <stdexcept>
+
+#include "support/test_files.h"
+
+namespace testing_support {
+namespace {
+
+PROCESS_INFORMATION Start(const std::wstring& commandLine, HANDLE in, HANDLE out) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    if (in || out) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = in;
+        startup.hStdOutput = out;
+        startup.hStdError = out;
+    }
+    std::wstring mutableLine = commandLine;
+    PROCESS_INFORMATION info = {};
+    if (!::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, (in || out) ? TRUE : FALSE,
+                          0, nullptr, nullptr, &startup, &info)) {
+        throw std::runtime_error("CreateProcessW failed");
+    }
+    return info;
+}
+
+platform::UniqueFile OpenInheritable(const std::wstring& path, DWORD access, DWORD disposition) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    return platform::UniqueFile(::CreateFileW(path.c_str(), access,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                              &inherit, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+}  // namespace
+
+// Output goes through files rather than pipes: Wine's helper processes may inherit a
+// pipe and keep it open long after the child has ended.
+ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs, const std::string& input) {
+    TempDir io;
+    WriteBytes(io / L"stdin", input);
+    ProcessResult result;
+    {
+        platform::UniqueFile in = OpenInheritable(io / L"stdin", GENERIC_READ, OPEN_EXISTING);
+        platform::UniqueFile out = OpenInheritable(io / L"stdout", GENERIC_WRITE, CREATE_ALWAYS);
+        PROCESS_INFORMATION info = Start(commandLine, in.get(), out.get());
+        platform::UniqueHandle process(info.hProcess), thread(info.hThread);
+        result.finished = ::WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0;
+        if (!result.finished) {
+            ::TerminateProcess(process.get(), 1);
+            ::WaitForSingleObject(process.get(), INFINITE);
+        }
+        ::GetExitCodeProcess(process.get(), &result.exitCode);
+    }
+    result.output = ReadBytes(io / L"stdout");
+    return result;
+}
+
+platform::UniqueHandle LaunchProcess(const std::wstring& commandLine) {
+    PROCESS_INFORMATION info = Start(commandLine, nullptr, nullptr);
+    ::CloseHandle(info.hThread);
+    return platform::UniqueHandle(info.hProcess);
+}
+
+bool WaitForExit(HANDLE process, DWORD timeoutMs, DWORD* exitCode) {
+    if (::WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) return false;
+    if (exitCode) ::GetExitCodeProcess(process, exitCode);
+    return true;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,107 @@
+#include "support/service_sandbox.h"
+
+#include <stdexcept>
+
+#include "driver/log_entry.h"
+#include "driver/run_sequence.h"
+#include "platform/win32.h"
+#include "service/nt_service.h"
+
+namespace testing_support {
+namespace {
+
+struct ScHandleTraits {
+    using Type = SC_HANDLE;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::CloseServiceHandle(h); }
+};
+using UniqueScHandle = platform::UniqueResource<ScHandleTraits>;
+
+UniqueScHandle OpenShieldService(DWORD access) {
+    UniqueScHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return {};
+    return UniqueScHandle(::OpenServiceW(manager.get(), NTService::ServiceName, access));
+}
+
+}  // namespace
+
+bool IsInstanceRunning() {
+    platform::UniqueHandle mutex(
+        ::OpenMutexW(SYNCHRONIZE, FALSE, basQuorvaneService::SingleInstanceMutexName));
+    return static_cast<bool>(mutex);
+}
+
+ServiceSandbox::ServiceSandbox(const std::wstring& exeName) : exeName_(exeName) {
+    const std::wstring built = BinDir() + L"QuorvaneService.exe";
+    if (!::CopyFileW(built.c_str(), ExePath().c_str(), FALSE)) {
+        throw std::runtime_error("cannot copy QuorvaneService.exe into the sandbox");
+    }
+}
+
+ServiceSandbox::~ServiceSandbox() {
+    if (registered_) {
+        WaitUntilFinished(60000);
+        Unregister();
+    }
+}
+
+std::wstring ServiceSandbox::LogPath() const {
+    return dir_.Path() + basQuorvaneService::BaseNameOf(exeName_) + L"Log.txt";
+}
+
+void ServiceSandbox::Register(const std::wstring& arguments) {
+    Unregister();
+    std::wstring binPath = ExePath();
+    if (!arguments.empty()) binPath += L" " + arguments;
+    const ProcessResult created = RunProcess(
+        L"sc.exe create QuorvaneShield binPath= \"" + binPath + L"\"", 60000);
+    if (!created.finished || created.exitCode != 0) {
+        throw std::runtime_error("sc create failed: " + created.output);
+    }
+    registered_ = true;
+}
+
+void ServiceSandbox::Unregister() {
+    UniqueScHandle service = OpenShieldService(DELETE);
+    if (service) ::DeleteService(service.get());
+    registered_ = false;
+}
+
+ProcessResult ServiceSandbox::Start() {
+    return RunProcess(L"net.exe start QuorvaneShield", 120000);
+}
+
+DWORD ServiceSandbox::QueryState() const {
+    UniqueScHandle service = OpenShieldService(SERVICE_QUERY_STATUS);
+    SERVICE_STATUS status = {};
+    if (!service || !::QueryServiceStatus(service.get(), &status)) return 0;
+    return status.dwCurrentState;
+}
+
+DWORD ServiceSandbox::SendControl(DWORD control) const {
+    UniqueScHandle service =
+        OpenShieldService(SERVICE_STOP | SERVICE_INTERROGATE | SERVICE_QUERY_STATUS);
+    SERVICE_STATUS status = {};
+    if (!service) return 0;
+    ::ControlService(service.get(), control, &status);
+    return status.dwCurrentState;
+}
+
+bool ServiceSandbox::WaitUntilFinished(unsigned timeoutMs) const {
+    const DWORD start = ::GetTickCount();
+    // The service writes its last entry after reporting stopped; the process has ended
+    // when the single-instance mutex is gone.
+    while (QueryState() != SERVICE_STOPPED || IsInstanceRunning()) {
+        if (::GetTickCount() - start > timeoutMs) return false;
+        ::Sleep(50);
+    }
+    return true;
+}
+
+void ServiceSandbox::RunOnce(const std::wstring& arguments, unsigned timeoutMs) {
+    if (!registered_) Register(arguments);
+    Start();
+    if (!WaitUntilFinished(timeoutMs)) throw std::runtime_error("the service run did not end");
+}
+
+}  // namespace testing_support

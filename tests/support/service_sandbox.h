@@ -1,0 +1,55 @@
+#pragma once
+// Runs QuorvaneService.exe as a real service under Wine's service control manager:
+// a folder of its own with a copy of the executable, registered with "sc create" and
+// started with "net start", as the product's installer and an administrator would.
+#include <string>
+
+#include "support/process.h"
+#include "support/test_files.h"
+
+namespace testing_support {
+
+class ServiceSandbox {
+public:
+    // exeName lets a test run the service under another file name (its log is named
+    // after the executable).
+    explicit ServiceSandbox(const std::wstring& exeName = L"QuorvaneService.exe");
+    ~ServiceSandbox();
+    ServiceSandbox(const ServiceSandbox&) = delete;
+    ServiceSandbox& operator=(const ServiceSandbox&) = delete;
+
+    const std::wstring& Dir() const { return dir_.Path(); }
+    std::wstring ExePath() const { return dir_.Path() + exeName_; }
+    std::wstring LogPath() const;
+    std::wstring ListPath() const { return dir_.Path() + L"QuorvanePendingRebootList.dat"; }
+    std::string ReadLog() const { return ReadBytes(LogPath()); }
+
+    // "sc create QuorvaneShield binPath= <exe> <arguments>"; replaces an older registration.
+    void Register(const std::wstring& arguments = L"");
+    void Unregister();
+
+    // "net start QuorvaneShield".
+    ProcessResult Start();
+
+    // Current state of the service, 0 when it cannot be queried.
+    DWORD QueryState() const;
+
+    // Sends a control and returns the state the service reported in answer.
+    DWORD SendControl(DWORD control) const;
+
+    // Waits until the service reports stopped and its process has ended.
+    bool WaitUntilFinished(unsigned timeoutMs) const;
+
+    // Registers, starts and waits for the end of one full run.
+    void RunOnce(const std::wstring& arguments = L"", unsigned timeoutMs = 120000);
+
+private:
+    TempDir dir_;
+    std::wstring exeName_;
+    bool registered_ = false;
+};
+
+// True while a process holds the service's single-instance mutex.
+bool IsInstanceRunning();
+
+}  // namespace testing_support
