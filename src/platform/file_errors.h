@@ -1,0 +1,21 @@
+#pragma once
+// The numbered file errors that the list file's handlers and the attribute reset raise,
+// from the thread's last-error code.
+#include <cstdint>
+#include <string>
+
+#include "platform/raised_error.h"
+
+namespace platform {
+
+constexpr int32_t kErrFileNotFound = 53;        // "File not found"
+constexpr int32_t kErrInputPastEnd = 62;        // "Input past end of file"
+constexpr int32_t kErrPermissionDenied = 70;    // "Permission denied"
+constexpr int32_t kErrPathFileAccess = 75;      // "Path/File access error"
+
+// Number and description for a Win32 error code of a file call.
+RaisedError FileError(unsigned long lastError, std::wstring source);
+
+RaisedError NumberedError(int32_t number, std::wstring source);
+
+}  // namespace platform

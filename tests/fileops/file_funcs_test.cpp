@@ -1,0 +1,232 @@
+// The file operations on real files in a temp folder under Wine. The state of the file
+// system is checked after each call, not only the result.
+#include "fileops/file_funcs.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fileops/delete_file_now.h"
+#include "fileops/file_api.h"
+#include "platform/win32.h"
+#include "support/pending_renames.h"
+#include "support/test_files.h"
+
+namespace {
+
+using basQuorvaneService::DeleteFileNow;
+using namespace testing_support;
+
+class FileFuncs : public ::testing::Test {
+protected:
+    TempDir dir;
+    cFileFuncs files;
+
+    std::wstring MakeFile(const std::wstring& name, const std::string& content = "data",
+                          DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+        const std::wstring path = dir / name;
+        WriteBytes(path, content);
+        ::SetFileAttributesW(path.c_str(), attributes);
+        return path;
+    }
+    std::wstring MakeDir(const std::wstring& name) {
+        const std::wstring path = dir / name;
+        ::CreateDirectoryW(path.c_str(), nullptr);
+        return path;
+    }
+};
+
+TEST_F(FileFuncs, ExistenceIsTrueOnlyForAFile) {
+    EXPECT_TRUE(files.DoesFileExist(MakeFile(L"a.tmp")));
+    EXPECT_FALSE(files.DoesFileExist(MakeDir(L"sub")));
+    EXPECT_FALSE(files.DoesFileExist(dir / L"missing.tmp"));
+    EXPECT_FALSE(files.DoesFileExist(L""));
+    EXPECT_FALSE(files.DoesFileExist(dir / L"nofolder\\a.tmp"));
+}
+
+TEST_F(FileFuncs, AWildcardPathIsJudgedByItsMatch) {
+    MakeFile(L"only.tmp");
+    MakeDir(L"onlydir.d");
+    EXPECT_TRUE(files.DoesFileExist(dir / L"*.tmp"));
+    EXPECT_TRUE(files.DoesFileExist(dir / L"onl?.tmp"));
+    EXPECT_FALSE(files.DoesFileExist(dir / L"*.d"));
+    EXPECT_FALSE(files.DoesFileExist(dir / L"*.none"));
+}
+
+TEST_F(FileFuncs, DirectoriesAndEmptyPathsAreNeitherDeletedNorMoved) {
+    const std::wstring sub = MakeDir(L"sub");
+    EXPECT_EQ(files.DeleteFile(sub), cFileFuncs::kSourceMissing);
+    EXPECT_EQ(files.MoveFile2(sub, dir / L"moved", true), cFileFuncs::kSourceMissing);
+    files.SafeKill(sub);
+    EXPECT_TRUE(DirectoryExists(sub));
+    EXPECT_FALSE(DirectoryExists(dir / L"moved"));
+
+    EXPECT_EQ(files.DeleteFile(L""), cFileFuncs::kSourceMissing);
+    EXPECT_EQ(files.MoveFile2(L"", dir / L"x", false), cFileFuncs::kSourceMissing);
+    EXPECT_EQ(files.DeleteFile(dir / L"missing.tmp"), cFileFuncs::kSourceMissing);
+}
+
+TEST_F(FileFuncs, PlainDeleteLeavesAReadOnlyFileWhileDeleteFileResetsItFirst) {
+    const std::wstring readOnly = MakeFile(L"ro.tmp", "x", FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(DeleteFileNow(readOnly));
+    EXPECT_TRUE(FileExists(readOnly));
+    EXPECT_EQ(files.DeleteFile(readOnly), cFileFuncs::kDone);
+    EXPECT_FALSE(FileExists(readOnly));
+
+    const std::wstring plain = MakeFile(L"plain.tmp");
+    EXPECT_TRUE(DeleteFileNow(plain));
+    EXPECT_FALSE(FileExists(plain));
+    EXPECT_FALSE(DeleteFileNow(plain)) << "already gone";
+}
+
+TEST_F(FileFuncs, HiddenSystemAndReadOnlyAttributesAreAllCleared) {
+    const DWORD all = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                      FILE_ATTRIBUTE_ARCHIVE;
+    const std::wstring hidden = MakeFile(L"h.tmp", "x", FILE_ATTRIBUTE_HIDDEN);
+    const std::wstring everything = MakeFile(L"all.tmp", "x", all);
+    EXPECT_TRUE(files.DoesFileExist(hidden));
+    EXPECT_EQ(files.DeleteFile(hidden), cFileFuncs::kDone);
+    files.SafeKill(everything);
+    EXPECT_FALSE(FileExists(hidden));
+    EXPECT_FALSE(FileExists(everything));
+}
+
+TEST_F(FileFuncs, MoveOntoAnExistingDestinationReplacesOnlyWhenAsked) {
+    const std::wstring source = MakeFile(L"src.tmp", "new");
+    const std::wstring destination = MakeFile(L"dst.tmp", "old");
+    EXPECT_EQ(files.MoveFile2(source, destination, false), cFileFuncs::kFailed);
+    EXPECT_EQ(ReadBytes(source), "new");
+    EXPECT_EQ(ReadBytes(destination), "old");
+
+    EXPECT_EQ(files.MoveFile2(source, destination, true), cFileFuncs::kDone);
+    EXPECT_FALSE(FileExists(source));
+    EXPECT_EQ(ReadBytes(destination), "new");
+
+    const std::wstring again = MakeFile(L"again.tmp", "third");
+    EXPECT_EQ(files.MoveFile(again, destination), cFileFuncs::kDone);
+    EXPECT_EQ(ReadBytes(destination), "third");
+
+    EXPECT_EQ(files.MoveFile2(dir / L"missing.tmp", destination, true), cFileFuncs::kSourceMissing);
+    EXPECT_EQ(ReadBytes(destination), "third");
+}
+
+TEST_F(FileFuncs, MoveToAFreshNameInAnotherFolder) {
+    const std::wstring source = MakeFile(L"src.tmp", "content");
+    MakeDir(L"sub");
+    EXPECT_EQ(files.MoveFile2(source, dir / L"sub\\moved.tmp", false), cFileFuncs::kDone);
+    EXPECT_EQ(ReadBytes(dir / L"sub\\moved.tmp"), "content");
+    EXPECT_EQ(files.MoveFile2(MakeFile(L"s2.tmp"), dir / L"nofolder\\x.tmp", false),
+              cFileFuncs::kFailed);
+}
+
+// --- Paths that must never reach another file ---
+
+TEST_F(FileFuncs, AWildcardPathNeitherDeletesNorMovesWhatItMatches) {
+    testing_support::PendingRenamesGuard restore;
+    const std::wstring matched = MakeFile(L"victim.tmp", "keep");
+    const std::wstring pattern = dir / L"vict*.tmp";
+    ASSERT_TRUE(files.DoesFileExist(pattern));
+    EXPECT_EQ(files.DeleteFile(pattern), cFileFuncs::kFailed);
+    EXPECT_FALSE(DeleteFileNow(pattern));
+    EXPECT_EQ(files.MoveFile2(pattern, dir / L"moved.tmp", true), cFileFuncs::kFailed);
+    EXPECT_EQ(files.MoveFile(dir / L"victi?.tmp", dir / L"moved.tmp"), cFileFuncs::kFailed);
+    files.SafeKill(pattern);
+    files.DeleteFileUntilReboot(pattern);
+    EXPECT_EQ(ReadBytes(matched), "keep");
+    EXPECT_FALSE(FileExists(dir / L"moved.tmp"));
+    EXPECT_FALSE(HasPendingDelete(pattern));
+}
+
+TEST_F(FileFuncs, APathTheCodePageCannotHoldNamesNoFile) {
+    testing_support::PendingRenamesGuard restore;
+    // In the ANSI form the Thai letter becomes '?', a wildcard that matches "aXb.tmp"; a
+    // best-fit mapping could turn the accented letter into the plain one.
+    const std::wstring neighbour = MakeFile(L"aXb.tmp", "keep");
+    const std::wstring lookalike = MakeFile(L"Ayz.tmp", "keep too");
+    for (const std::wstring& path : {dir / L"a\x0E01" L"b.tmp", dir / L"\x0100yz.tmp"}) {
+        EXPECT_FALSE(files.DoesFileExist(path));
+        EXPECT_EQ(files.DeleteFile(path), cFileFuncs::kSourceMissing);
+        EXPECT_FALSE(DeleteFileNow(path));
+        EXPECT_EQ(files.MoveFile2(path, dir / L"moved.tmp", true), cFileFuncs::kSourceMissing);
+        EXPECT_EQ(files.MoveFile(neighbour, path), cFileFuncs::kFailed) << "nor as a destination";
+        files.SafeKill(path);
+        files.DeleteFileUntilReboot(path);
+        files.MoveFileUntilReboot(neighbour, path);
+    }
+    EXPECT_EQ(ReadBytes(neighbour), "keep");
+    EXPECT_EQ(ReadBytes(lookalike), "keep too");
+    EXPECT_FALSE(FileExists(dir / L"moved.tmp"));
+    EXPECT_FALSE(HasPendingDelete(neighbour));
+}
+
+// --- Delete at restart, through the real session manager value ---
+
+TEST_F(FileFuncs, DeleteAtRestartRegistersThePathAlsoWhenItDoesNotExist) {
+    testing_support::PendingRenamesGuard restore;
+    const std::wstring present = MakeFile(L"locked.tmp");
+    const std::wstring absent = dir / L"absent.tmp";
+    files.DeleteFileUntilReboot(present);
+    files.DeleteFileUntilReboot(absent);
+    EXPECT_TRUE(HasPendingDelete(present));
+    EXPECT_TRUE(HasPendingDelete(absent));
+    EXPECT_TRUE(FileExists(present)) << "nothing happens before the restart";
+}
+
+TEST_F(FileFuncs, MoveAtRestartRegistersSourceAndDestination) {
+    testing_support::PendingRenamesGuard restore;
+    const std::wstring source = MakeFile(L"from.tmp");
+    files.MoveFileUntilReboot(source, dir / L"to.tmp");
+    const auto strings = ReadPendingRenames();
+    bool found = false;
+    for (size_t i = 0; i + 1 < strings.size(); i += 2) {
+        found |= strings[i] == L"\\??\\" + source && strings[i + 1] == L"\\??\\" + (dir / L"to.tmp");
+    }
+    EXPECT_TRUE(found);
+}
+
+// --- Faults a real file system does not produce on demand ---
+
+std::vector<DWORD> seenFlags;
+std::vector<bool> seenNullDestination;
+BOOL WINAPI RecordingMove(LPCSTR, LPCSTR destination, DWORD flags) {
+    seenFlags.push_back(flags);
+    seenNullDestination.push_back(destination == nullptr);
+    return TRUE;  // reports done, moves nothing
+}
+BOOL WINAPI VanishingSetAttributes(LPCSTR path, DWORD attributes) {
+    ::DeleteFileA(path);  // another program removes the file first
+    return ::SetFileAttributesA(path, attributes);
+}
+
+TEST_F(FileFuncs, AMoveReportedDoneWhileTheSourceRemainsFailed) {
+    const FileApi lying{RecordingMove, ::SetFileAttributesA};
+    const cFileFuncs seamed(lying);
+    const std::wstring source = MakeFile(L"src.tmp");
+    seenFlags.clear();
+    seenNullDestination.clear();
+    EXPECT_EQ(seamed.MoveFile2(source, dir / L"d.tmp", false), cFileFuncs::kFailed);
+    EXPECT_EQ(seamed.MoveFile2(source, dir / L"d.tmp", true), cFileFuncs::kFailed);
+    seamed.DeleteFileUntilReboot(source);
+    seamed.MoveFileUntilReboot(source, dir / L"d.tmp");
+    EXPECT_EQ(seenFlags, (std::vector<DWORD>{10, 11, 4, 4}));
+    EXPECT_EQ(seenNullDestination, (std::vector<bool>{false, false, true, false}));
+}
+
+TEST_F(FileFuncs, AFileThatVanishesBeforeTheAttributeResetGivesFailed) {
+    const FileApi racing{::MoveFileExA, VanishingSetAttributes};
+    const cFileFuncs seamed(racing);
+    const std::wstring path = MakeFile(L"gone-soon.tmp");
+    EXPECT_EQ(seamed.DeleteFile(path), cFileFuncs::kFailed);
+    EXPECT_FALSE(FileExists(path));
+    seamed.SafeKill(MakeFile(L"gone-too.tmp"));  // silent all the same
+}
+
+TEST_F(FileFuncs, ArgumentsAreTakenByValue) {
+    std::wstring path = MakeFile(L"keep-name.tmp");
+    const std::wstring before = path;
+    files.DeleteFile(path);
+    EXPECT_EQ(path, before);
+}
+
+}  // namespace
