@@ -1,10 +1,126 @@
 #include "pendinglist/pending_reboot_files.h"
 
+#include <new>
+
+#include "driver/activity_log.h"
+#include "fileops/file_funcs.h"
+#include "pendinglist/ansi_codec.h"
+#include "pendinglist/list_file_io.h"
+#include "pendinglist/list_format.h"
+#include "platform/file_errors.h"
+#include "platform/text.h"
+#include "platform/win32.h"
+
 namespace basPendingRebootFiles {
+namespace {
 
-// The list file and the pass are not built yet: both do nothing so far.
-void Load() {}
+using basQuorvaneService::ClearError;
+using basQuorvaneService::RecordError;
+using basQuorvaneService::WriteLog;
 
-void CleanupPass() {}
+constexpr wchar_t kSource[] = L"PendingRebootFiles";
+
+const cFileFuncs* testFileFuncs = nullptr;
+
+// The list file is reached through the ANSI world like every other file of the list: a
+// path the code page cannot hold is never opened (it would not have been found either).
+std::wstring CheckedListPath() {
+    std::wstring path = ListFilePath();
+    if (!platform::ToAnsiExact(path)) throw platform::FileError(ERROR_INVALID_NAME, kSource);
+    return path;
+}
+
+platform::RaisedError ReadFault(ListFault fault) {
+    return platform::NumberedError(
+        fault == ListFault::Truncated ? platform::kErrInputPastEnd : platform::kErrBadFileFormat,
+        kSource);
+}
+
+void RecordFailure(const std::exception& failure) {
+    if (const auto* raised = dynamic_cast<const platform::RaisedError*>(&failure)) {
+        RecordError(raised->Number(), raised->Description());
+    } else if (dynamic_cast<const std::bad_alloc*>(&failure)) {
+        RecordError(7, L"Out of memory");
+    } else {
+        RecordError(51, L"Internal error");
+    }
+}
+
+// Keeps the entries of a damaged list recoverable before it is rewritten. A file that
+// cannot be moved (locked) stays where it is, and the rewrite is attempted as before.
+void KeepDamagedCopy() {
+    const std::wstring path = ListFilePath();
+    FileFuncs().MoveFile(path, path + kDamagedSuffix);
+}
+
+}  // namespace
+
+PendingRebootList& List() {
+    static PendingRebootList list(PlatformLowerCase);
+    return list;
+}
+
+const cFileFuncs& FileFuncs() {
+    static const cFileFuncs funcs;
+    return testFileFuncs ? *testFileFuncs : funcs;
+}
+
+void UseFileFuncsForTesting(const cFileFuncs* funcs) { testFileFuncs = funcs; }
+
+std::wstring ListFilePath() { return basQuorvaneService::AppDir() + kListFileName; }
+
+void Load() {
+    ClearError();
+    bool fileThere = false;
+    try {
+        fileThere = FileFuncs().DoesFileExist(ListFilePath());
+        if (!fileThere) {
+            Save();
+            return;
+        }
+        PendingRebootList& list = List();
+        list.Clear();
+        FileBytes bytes = ReadWholeFile(CheckedListPath());
+        const ListCheck check =
+            ReadListBytes(bytes.Data(), bytes.Size(), SystemCodec(), list,
+                          [&bytes](size_t consumed) { bytes.ReleaseBefore(consumed); });
+        if (!check.ok()) throw ReadFault(check.fault);
+    } catch (const std::exception& failure) {
+        RecordFailure(failure);
+        WriteLog(L"(PendingRebootFiles.Load)", false);
+        ClearError();
+        // A failed read fills nothing in: the rewrite is the fresh empty list.
+        List().Clear();
+        if (fileThere) KeepDamagedCopy();
+        Save();
+    }
+    ClearError();
+}
+
+void Save() {
+    ClearError();
+    PendingRebootList& list = List();
+    list.Header = kListHeader;
+    list.Version = kListVersion;
+    try {
+        // The record is built before the old file goes, so that a list that cannot be
+        // written leaves the old file in place.
+        std::string bytes;
+        if (!WriteListBytes(list, SystemCodec(), bytes)) {
+            throw platform::NumberedError(platform::kErrOverflow, kSource);
+        }
+        FileFuncs().SafeKill(ListFilePath());
+        // Truncates a file that could not be deleted: the file holds exactly the record.
+        WriteWholeFile(CheckedListPath(), bytes);
+    } catch (const std::exception& failure) {
+        RecordFailure(failure);
+        WriteLog(L"(PendingRebootFiles.Save)", false);
+    }
+    ClearError();
+}
+
+int32_t FindEntry(const std::wstring& path) { return List().FindEntry(path); }
+
+void RemoveEntry(const std::wstring& path) { List().RemoveEntry(path); }
 
 }  // namespace basPendingRebootFiles

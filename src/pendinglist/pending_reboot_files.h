@@ -1,13 +1,45 @@
 #pragma once
-// The pending reboot list: the list file beside the executable, its in-memory mirror
-// and the one cleanup pass over it.
+// The pending reboot list: the list file beside the executable, its process-wide
+// in-memory mirror, and the one cleanup pass over it. Everything runs on the main thread.
+#include <cstdint>
+#include <string>
+
+#include "pendinglist/pending_reboot_list.h"
+
+class cFileFuncs;
 
 namespace basPendingRebootFiles {
 
-// Fills the in-memory list from the list file.
+inline constexpr wchar_t kListFileName[] = L"QuorvanePendingRebootList.dat";
+inline constexpr wchar_t kDamagedSuffix[] = L".bad";
+
+// The process-wide list; empty at process start.
+PendingRebootList& List();
+
+// The one file operations object of the component, created on first use.
+const cFileFuncs& FileFuncs();
+
+// AppDir() followed by the list file's name; recomputed at every call.
+std::wstring ListFilePath();
+
+// Replaces the in-memory list with the list file, or creates the file when it is
+// missing. A file that cannot be read is moved aside to ListFilePath() + ".bad" and a
+// fresh list is written. Reports only through the activity log.
 void Load();
 
-// Deletes what the list names, or schedules it for deletion at the next restart.
+// Stamps the header and version and writes the whole in-memory list to the list file.
+// Reports only through the activity log.
+void Save();
+
+// Deletes each listed file now where it can, drops the entries whose files are gone,
+// and schedules the others for deletion at the next restart.
 void CleanupPass();
+
+// The lowest index whose path matches without regard to case, or -1.
+int32_t FindEntry(const std::wstring& path);
+void RemoveEntry(const std::wstring& path);
+
+// Lets a test put its own file operations behind the component (null: the real ones).
+void UseFileFuncsForTesting(const cFileFuncs* funcs);
 
 }  // namespace basPendingRebootFiles

@@ -7,9 +7,11 @@ namespace {
 
 const wchar_t* DescriptionOf(int32_t number) {
     switch (number) {
+    case kErrOverflow: return L"Overflow";
     case kErrFileNotFound: return L"File not found";
     case kErrInputPastEnd: return L"Input past end of file";
     case kErrPermissionDenied: return L"Permission denied";
+    case kErrBadFileFormat: return L"Invalid file format";
     default: return L"Path/File access error";
     }
 }

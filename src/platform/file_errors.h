@@ -8,10 +8,12 @@
 
 namespace platform {
 
+constexpr int32_t kErrOverflow = 6;             // "Overflow"
 constexpr int32_t kErrFileNotFound = 53;        // "File not found"
 constexpr int32_t kErrInputPastEnd = 62;        // "Input past end of file"
 constexpr int32_t kErrPermissionDenied = 70;    // "Permission denied"
 constexpr int32_t kErrPathFileAccess = 75;      // "Path/File access error"
+constexpr int32_t kErrBadFileFormat = 321;      // "Invalid file format"
 
 // Number and description for a Win32 error code of a file call.
 RaisedError FileError(unsigned long lastError, std::wstring source);
