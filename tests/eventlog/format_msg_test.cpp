@@ -83,7 +83,8 @@ BOOL WINAPI RecordFree(HMODULE module) {
 class SystemErrorTextTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(::GetACP(), 936u) << "the tests run under the Chinese code page (scripts/test.sh)";
+        ASSERT_EQ(::GetACP(), 936u)
+            << "the tests run under the Chinese code page (scripts/test.sh)";
         g_recorder = Recorder{};
         calls_.LoadLibraryExA = &RecordLoad;
         calls_.FormatMessageA = &RecordFormat;
