@@ -9,60 +9,18 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(SourceKeyPath, JoinsLogAndAppUnderTheEventLogKeyAsPassed) {
-    EXPECT_EQ(SourceKeyPath(L"Application", L"Quorvane"),
-              L"System\\CurrentControlSet\\Services\\EventLog\\Application\\Quorvane");
-    EXPECT_EQ(SourceKeyPath(L" Log ", L" App "),
-              L"System\\CurrentControlSet\\Services\\EventLog\\ Log \\ App ");
-}
-
-TEST(MessageFileDirectory, BackslashIsAddedToTheTrimmedPathOnlyWhenItLacksOne) {
+TEST(MessageFileDirectory, EdgesOfTheTrim) {
     const struct {
         const wchar_t* path;
         const wchar_t* directory;
     } rows[] = {
-        {L"C:\\Quorvane", L"C:\\Quorvane\\"},
-        {L"C:\\Quorvane\\", L"C:\\Quorvane\\"},
-        {L"  C:\\Quorvane  ", L"C:\\Quorvane\\"},
-        {L"  C:\\Quorvane\\  ", L"  C:\\Quorvane\\  "},  // kept untrimmed
-        {L"C:\\Quorvane\\ ", L"C:\\Quorvane\\ "},
-        {L"", L"\\"},
+        {L"C:\\Quorvane\\ ", L"C:\\Quorvane\\ "},  // kept untrimmed
         {L"   ", L"\\"},
         {L"\\", L"\\"},
         {L"\tC:\\Q\t", L"\tC:\\Q\t\\"},  // only blanks are trimmed
     };
     for (const auto& row : rows) {
         EXPECT_EQ(MessageFileDirectory(row.path), row.directory) << '"' << row.path << '"';
-    }
-}
-
-TEST(RegistrationFailure, EachStepHasItsNumberSourceAndDescription) {
-    const std::wstring tail =
-        L"Quorvane, in the registry under System\\CurrentControlSet\\Services\\EventLog\\"
-        L"Application.  The error was: Access denied.";
-    const struct {
-        RegistrationStep step;
-        uint32_t number;
-        const wchar_t* lead;
-    } rows[] = {
-        {RegistrationStep::Create, 0x8004232C, L"Could not CREATE the key, "},
-        {RegistrationStep::Open, 0x8004232D, L"Could not OPEN the key, "},
-        {RegistrationStep::SetEventMessageFile, 0x8004232E,
-         L"Could not SET the EventMessageFile value for the key, "},
-        {RegistrationStep::SetCategoryMessageFile, 0x8004232E,
-         L"Could not SET the CategoryMessageFile value for the key, "},
-        {RegistrationStep::SetCategoryCount, 0x8004232E,
-         L"Could not SET the CategoryCount value for the key, "},
-        {RegistrationStep::SetTypesSupported, 0x8004232F,
-         L"Could not SET the TypesSupported value for the key, "},
-        {RegistrationStep::Delete, 0x8004232C, L"Could not DELETE the key, "},
-    };
-    for (const auto& row : rows) {
-        const Failure failure =
-            RegistrationFailure(row.step, L"Quorvane", L"Application", L"Access denied.");
-        EXPECT_EQ(static_cast<uint32_t>(failure.Number), row.number);
-        EXPECT_EQ(failure.Source, L"DidirUverev.RegisterEvntSource.RegisterEventSource");
-        EXPECT_EQ(failure.Description, row.lead + tail);
     }
 }
 
