@@ -1,0 +1,24 @@
+#include "eventlog/message_source.h"
+
+#include <gtest/gtest.h>
+
+namespace modFormatMsg {
+namespace {
+
+TEST(TrimFinalCrLf, RemovesOnePairAndNothingElse) {
+    const struct {
+        const wchar_t* in;
+        const wchar_t* out;
+    } rows[] = {
+        {L"two\r\n\r\n", L"two\r\n"}, {L"lone\n", L"lone\n"}, {L"lone\r", L"lone\r"},
+        {L"reversed\n\r", L"reversed\n\r"}, {L"\r\n", L""}, {L"", L""},
+    };
+    for (const auto& row : rows) {
+        std::wstring text = row.in;
+        TrimFinalCrLf(text);
+        EXPECT_EQ(text, row.out);
+    }
+}
+
+}  // namespace
+}  // namespace modFormatMsg
