@@ -17,3 +17,8 @@ wine_env_persist
 ctest --preset windows -j2
 wine_env_stop
 trap - EXIT
+
+# The same pure code built for the host, under AddressSanitizer and UBSan.
+cmake --preset native >/dev/null
+cmake --build --preset native
+ctest --preset native -j2
