@@ -58,7 +58,8 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs, const
 }
 
 platform::UniqueHandle LaunchProcess(const std::wstring& commandLine) {
-    PROCESS_INFORMATION info = Start(commandLine, nullptr, nullptr);
+    platform::UniqueFile nowhere = OpenInheritable(L"NUL", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+    PROCESS_INFORMATION info = Start(commandLine, nowhere.get(), nowhere.get());
     ::CloseHandle(info.hThread);
     return platform::UniqueHandle(info.hProcess);
 }

@@ -16,7 +16,7 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs = 60000,
                          const std::string& input = {});
 
-// Starts a process and hands back its handle; output goes nowhere.
+// Starts a process and hands back its handle; its input and output are the null device.
 platform::UniqueHandle LaunchProcess(const std::wstring& commandLine);
 
 // Waits for a process to end; false at the timeout.

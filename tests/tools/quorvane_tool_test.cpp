@@ -1,0 +1,267 @@
+// QuorvaneTool run as a process under Wine, as the product's other programs and support
+// staff run it: exit status, UTF-8 output and the files it leaves.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "eventlog/format_msg.h"
+#include "platform/text.h"
+#include "platform/win32.h"
+#include "support/list_writer.h"
+#include "support/process.h"
+#include "support/test_files.h"
+
+namespace {
+
+using namespace testing_support;
+
+ProcessResult Tool(const std::wstring& arguments) {
+    return RunProcess(L"\"" + BinDir() + L"QuorvaneTool.exe\" " + arguments, 60000);
+}
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+std::string Utf8(const std::wstring& text) { return platform::ToUtf8(text); }
+
+class ToolTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::wstring list = dir / L"list.dat";
+};
+
+TEST_F(ToolTest, CreateWritesTheEmptyListAndReplacesOnlyWithForce) {
+    ProcessResult r = Tool(L"list create " + Quoted(list));
+    EXPECT_EQ(r.exitCode, 0u) << r.output;
+    EXPECT_EQ(ReadBytes(list), ListFileBytes({}));
+    EXPECT_EQ(ReadBytes(list).size(), 46u);
+
+    WriteBytes(list, ListFileBytes({{L"C:\\keep.tmp"}}));
+    r = Tool(L"list create " + Quoted(list));
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_NE(r.output.find("--force"), std::string::npos) << r.output;
+    EXPECT_EQ(ReadBytes(list), ListFileBytes({{L"C:\\keep.tmp"}}));
+
+    r = Tool(L"list create " + Quoted(list) + L" --force");
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(ReadBytes(list), ListFileBytes({}));
+    EXPECT_FALSE(FileExists(list + L".new"));
+}
+
+TEST_F(ToolTest, ShowPrintsTheFieldsAndOneLinePerEntryInUtf8) {
+    WriteBytes(list, ListFileBytes({{L"C:\\临时\\a.tmp", 0, L"附加"}, {L"\\\\srv\\share\\b.dll", -3}}));
+    const ProcessResult r = Tool(L"list show " + Quoted(list));
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(r.output, Utf8(L"Header\tQuorvane Pending Reboot List DB\r\nVersion\t3.0\r\nExtra\t\r\n"
+                             L"Count\t2\r\n0\t0\tC:\\临时\\a.tmp\t附加\r\n1\t-3\t\\\\srv\\share\\b.dll\t\r\n"));
+}
+
+TEST_F(ToolTest, AddAppendsAndKeepsEverythingElse) {
+    // A list of another program, with its own header, version and extra texts.
+    std::string foreign = ListFileBytes({{L"C:\\first.tmp", 5, L"x"}});
+    foreign.replace(2, 31, "Another Program's List Header..");
+    WriteBytes(list, foreign);
+    ProcessResult r = Tool(L"list add " + Quoted(list) + L" C:\\新\\second.tmp --flag 0x10 --extra 说明");
+    ASSERT_EQ(r.exitCode, 0u) << r.output;
+    EXPECT_EQ(r.output, Utf8(L"added\t1\t16\tC:\\新\\second.tmp\t说明\r\n"));
+    r = Tool(L"list show " + Quoted(list));
+    EXPECT_EQ(r.output, Utf8(L"Header\tAnother Program's List Header..\r\nVersion\t3.0\r\nExtra\t\r\n"
+                             L"Count\t2\r\n0\t5\tC:\\first.tmp\tx\r\n1\t16\tC:\\新\\second.tmp\t说明\r\n"));
+}
+
+TEST_F(ToolTest, AddCreatesAMissingListWithTheSystemHeader) {
+    const ProcessResult r = Tool(L"list add " + Quoted(list) + L" C:\\a.tmp");
+    EXPECT_EQ(r.exitCode, 0u) << r.output;
+    EXPECT_EQ(ReadBytes(list), ListFileBytes({{L"C:\\a.tmp"}}));
+}
+
+TEST_F(ToolTest, AddRefusesPathsThePassWouldNotTakeOrThatWouldNameOtherFiles) {
+    WriteBytes(list, ListFileBytes({}));
+    for (const std::wstring& path : {std::wstring(L"relative.tmp"), std::wstring(L"C:relative.tmp"),
+                                     std::wstring(L"C:\\dir\\*.tmp"), std::wstring(L"C:\\a\x0E01.tmp")}) {
+        const ProcessResult r = Tool(L"list add " + Quoted(list) + L" " + Quoted(path));
+        EXPECT_EQ(r.exitCode, 1u) << r.output;
+        EXPECT_NE(r.output.find("QuorvaneTool: "), std::string::npos);
+    }
+    EXPECT_EQ(Tool(L"list add " + Quoted(list) + L" C:\\a.tmp --extra \"\x0E01\"").exitCode, 1u);
+    EXPECT_EQ(ReadBytes(list), ListFileBytes({})) << "nothing was added";
+}
+
+TEST_F(ToolTest, RemoveTakesTheFirstMatchInAnyLetterCase) {
+    WriteBytes(list, ListFileBytes({{L"C:\\A.TMP", 1}, {L"C:\\b.tmp"}, {L"c:\\a.tmp", 2}}));
+    ProcessResult r = Tool(L"list remove " + Quoted(list) + L" c:\\a.tmp");
+    EXPECT_EQ(r.exitCode, 0u) << r.output;
+    EXPECT_EQ(r.output, "removed\t0\t1\tC:\\A.TMP\t\r\n");
+    EXPECT_EQ(ReadBytes(list), ListFileBytes({{L"C:\\b.tmp"}, {L"c:\\a.tmp", 2}}));
+    r = Tool(L"list remove " + Quoted(list) + L" C:\\nothing.tmp");
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(ReadBytes(list), ListFileBytes({{L"C:\\b.tmp"}, {L"c:\\a.tmp", 2}}));
+}
+
+TEST_F(ToolTest, VerifyNamesTheFirstOffsetWhereTheRecordBreaks) {
+    WriteBytes(list, ListFileBytes({{L"C:\\a.tmp"}, {L"C:\\b.tmp"}}));
+    ProcessResult r = Tool(L"list verify " + Quoted(list));
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(r.output, "ok\t2 entries\r\n");
+
+    WriteBytes(list, ListFileBytes({{L"C:\\a.tmp"}, {L"C:\\b.tmp"}}).substr(0, 73));
+    r = Tool(L"list verify " + Quoted(list));
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.output, "unreadable\tthe file ends before the record is complete\t68\r\n");
+
+    std::string badCount = ListFileBytes({{L"C:\\a.tmp"}});
+    badCount[66] = 9;
+    WriteBytes(list, badCount);
+    r = Tool(L"list verify " + Quoted(list));
+    EXPECT_EQ(r.output, "unreadable\tCount differs from the number of stored entries\t66\r\n");
+}
+
+TEST_F(ToolTest, UnreadableAndMissingListsFailWithoutBeingTouched) {
+    const std::string damaged = ListFileBytes({{L"C:\\a.tmp"}}).substr(0, 55);
+    WriteBytes(list, damaged);
+    for (const std::wstring command : {L"list show ", L"list add ", L"list remove "}) {
+        const std::wstring extra = command == std::wstring(L"list show ") ? L"" : L" C:\\a.tmp";
+        const ProcessResult r = Tool(command + Quoted(list) + extra);
+        EXPECT_EQ(r.exitCode, 1u) << r.output;
+        EXPECT_NE(r.output.find("unreadable list"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("offset 52"), std::string::npos) << r.output;
+    }
+    EXPECT_EQ(ReadBytes(list), damaged);
+
+    const std::wstring missing = dir / L"missing.dat";
+    for (const std::wstring command : {L"list show ", L"list verify ", L"list remove "}) {
+        const std::wstring extra = command == std::wstring(L"list remove ") ? L" C:\\a.tmp" : L"";
+        const ProcessResult r = Tool(command + Quoted(missing) + extra);
+        EXPECT_EQ(r.exitCode, 1u) << r.output;
+        EXPECT_NE(r.output.find("no such file"), std::string::npos) << r.output;
+    }
+    EXPECT_FALSE(FileExists(missing));
+}
+
+TEST_F(ToolTest, UsageErrorsExitWithTwoAndPrintTheUsage) {
+    const std::vector<std::wstring> bad = {
+        L"",
+        L"bogus",
+        L"list",
+        L"list frobnicate x",
+        L"list show",
+        L"list show a b",
+        L"list add " + Quoted(list),
+        L"list add " + Quoted(list) + L" C:\\a --flag nine",
+        L"list add " + Quoted(list) + L" C:\\a --flag",
+        L"list create " + Quoted(list) + L" --unknown",
+        L"errortext",
+        L"errortext 12x",
+        L"eventsource register --app A --log L --dir C:\\",
+        L"eventsource register --app A --log L --dir C:\\ --message-file m.dll --categories x",
+        L"osversion extra",
+    };
+    for (const std::wstring& arguments : bad) {
+        const ProcessResult r = Tool(arguments);
+        EXPECT_EQ(r.exitCode, 2u) << platform::ToUtf8(arguments) << "\n" << r.output;
+        EXPECT_NE(r.output.find("Usage:"), std::string::npos) << platform::ToUtf8(arguments);
+    }
+    EXPECT_FALSE(FileExists(list));
+}
+
+TEST_F(ToolTest, HelpGoesToStandardOutput) {
+    for (const wchar_t* arguments : {L"--help", L"list --help", L"list add --help", L"osversion --help"}) {
+        const ProcessResult r = Tool(arguments);
+        EXPECT_EQ(r.exitCode, 0u) << r.output;
+        EXPECT_EQ(r.output.rfind("Usage:", 0), 0u) << r.output;
+    }
+}
+
+TEST_F(ToolTest, ErrorTextPrintsTheSystemMessage) {
+    for (const auto& [argument, code] : std::vector<std::pair<std::wstring, int32_t>>{
+             {L"5", 5}, {L"0x2", 2}, {L"12002", 12002}, {L"-2147024891", -2147024891}}) {
+        const ProcessResult r = Tool(L"errortext " + argument);
+        EXPECT_EQ(r.exitCode, 0u);
+        const std::wstring expected = modFormatMsg::SystemErrorText(code);
+        EXPECT_FALSE(expected.empty()) << code;
+        EXPECT_EQ(r.output, Utf8(expected) + "\r\n") << code;
+    }
+}
+
+TEST_F(ToolTest, OsVersionPrintsTextVerdictAndMessage) {
+    const ProcessResult r = Tool(L"osversion");
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(r.output, "Windows NT 6.1 Build 7601 SP 1\r\n3\r\n\r\n");
+}
+
+TEST_F(ToolTest, EventSourceRegisterAndUnregister) {
+    const std::wstring log = L"QuorvaneToolTest-" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring key = L"System\\CurrentControlSet\\Services\\EventLog\\" + log;
+    ProcessResult r = Tool(L"eventsource register --app App --log " + log +
+                           L" --dir C:\\Quorvane --message-file msgs.dll");
+    ASSERT_EQ(r.exitCode, 0u) << r.output;
+    char data[MAX_PATH] = {};
+    DWORD size = sizeof(data);
+    EXPECT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, platform::ToAnsi(key + L"\\App").c_str(),
+                             "EventMessageFile", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, data, &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(data, "C:\\Quorvane\\msgs.dll");
+    DWORD count = 99;
+    size = sizeof(count);
+    EXPECT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, platform::ToAnsi(key + L"\\App").c_str(), "CategoryCount",
+                             RRF_RT_REG_DWORD, nullptr, &count, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(count, 0u) << "no --categories: 0";
+
+    r = Tool(L"eventsource unregister --app App --log " + log);
+    EXPECT_EQ(r.exitCode, 0u) << r.output;
+    r = Tool(L"eventsource unregister --app App --log " + log);
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.output.rfind("0x8004232C\tDidirUverev.RegisterEvntSource.RegisterEventSource\t"
+                             "Could not DELETE the key, App, in the registry under "
+                             "System\\CurrentControlSet\\Services\\EventLog\\" +
+                                 platform::ToUtf8(log) + ".  The error was: ",
+                             0),
+              0u)
+        << r.output;
+    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+}
+
+// --- Updates from several processes ---
+
+TEST_F(ToolTest, AWriterKilledBeforeItsReplaceLeavesTheOldListWhole) {
+    WriteBytes(list, ListFileBytes({{L"C:\\old.tmp"}}));
+    ::SetEnvironmentVariableW(L"QUORVANE_TOOL_PAUSE_BEFORE_REPLACE_MS", L"60000");
+    platform::UniqueHandle writer =
+        LaunchProcess(L"\"" + BinDir() + L"QuorvaneTool.exe\" list add " + Quoted(list) + L" C:\\new.tmp");
+    ::SetEnvironmentVariableW(L"QUORVANE_TOOL_PAUSE_BEFORE_REPLACE_MS", nullptr);
+    const DWORD start = ::GetTickCount();
+    while (!FileExists(list + L".new") && ::GetTickCount() - start < 30000) ::Sleep(20);
+    ASSERT_TRUE(FileExists(list + L".new")) << "the writer never wrote its new file";
+    ::Sleep(100);  // the new file is complete before the pause
+    ::TerminateProcess(writer.get(), 9);
+    ::WaitForSingleObject(writer.get(), 10000);
+
+    EXPECT_EQ(ReadBytes(list), ListFileBytes({{L"C:\\old.tmp"}}));
+    // The dead writer's lock and leftover file stand in no one's way.
+    const ProcessResult r = Tool(L"list add " + Quoted(list) + L" C:\\after.tmp");
+    EXPECT_EQ(r.exitCode, 0u) << r.output;
+    EXPECT_EQ(ReadBytes(list), ListFileBytes({{L"C:\\old.tmp"}, {L"C:\\after.tmp"}}));
+    EXPECT_FALSE(FileExists(list + L".new"));
+}
+
+TEST_F(ToolTest, TwentyConcurrentAddsAllLand) {
+    ASSERT_EQ(Tool(L"list create " + Quoted(list)).exitCode, 0u);
+    std::vector<platform::UniqueHandle> writers;
+    for (int i = 0; i < 20; ++i) {
+        writers.push_back(LaunchProcess(L"\"" + BinDir() + L"QuorvaneTool.exe\" list add " + Quoted(list) +
+                                        L" C:\\concurrent\\file" + std::to_wstring(i) + L".tmp"));
+    }
+    for (auto& writer : writers) {
+        DWORD exitCode = 99;
+        ASSERT_TRUE(WaitForExit(writer.get(), 120000, &exitCode));
+        EXPECT_EQ(exitCode, 0u);
+    }
+    const ProcessResult shown = Tool(L"list show " + Quoted(list));
+    EXPECT_NE(shown.output.find("Count\t20\r\n"), std::string::npos) << shown.output;
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_NE(shown.output.find("\tC:\\concurrent\\file" + std::to_string(i) + ".tmp\t"), std::string::npos)
+            << i;
+    }
+}
+
+}  // namespace

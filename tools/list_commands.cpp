@@ -1,0 +1,143 @@
+#include "tools/list_commands.h"
+
+#include "pendinglist/ansi_codec.h"
+#include "pendinglist/path_rules.h"
+#include "platform/text.h"
+#include "tools/list_update.h"
+#include "tools/tool_output.h"
+
+namespace quorvane_tool {
+namespace {
+
+using basPendingRebootFiles::PendingRebootEntry;
+using basPendingRebootFiles::PendingRebootList;
+
+constexpr size_t kMaxTextBytes = 65535;
+
+const std::wstring& FileArgument(const ParsedArgs& args, size_t expected) {
+    if (args.positional.size() != expected) {
+        throw UsageError{args.positional.size() < expected ? L"missing arguments" : L"too many arguments"};
+    }
+    return args.positional[0];
+}
+
+PendingRebootList NewList() {
+    PendingRebootList list(basPendingRebootFiles::PlatformLowerCase);
+    list.Header = basPendingRebootFiles::kListHeader;
+    list.Version = basPendingRebootFiles::kListVersion;
+    return list;
+}
+
+// A list that must be there and whole.
+void ReadExisting(const std::wstring& path, PendingRebootList& list) {
+    const ListReading reading = ReadList(path, list);
+    if (reading.state == ListState::Missing) throw ToolFailure{L"cannot read " + path + L": no such file"};
+    if (reading.state == ListState::Unreadable) {
+        throw ToolFailure{L"unreadable list " + path + L": " + DescribeUnreadable(reading.check)};
+    }
+}
+
+std::wstring EntryLine(int32_t index, const PendingRebootEntry& entry) {
+    return std::to_wstring(index) + L"\t" + std::to_wstring(entry.Flag) + L"\t" +
+           std::wstring(entry.Path) + L"\t" + std::wstring(entry.Extra) + L"\r\n";
+}
+
+// A text that reaches the list file exactly, or a failure that says why not.
+void CheckStorable(const std::wstring& what, const std::wstring& text) {
+    const auto ansi = platform::ToAnsiExact(text);
+    if (!ansi) {
+        throw ToolFailure{what + L" holds a character the ANSI code page cannot hold; it would be "
+                                 L"stored as a wildcard naming other files"};
+    }
+    if (ansi->size() > kMaxTextBytes) throw ToolFailure{what + L" is longer than 65535 bytes"};
+}
+
+}  // namespace
+
+int ListCreate(const ParsedArgs& args) {
+    const std::wstring path = FullPath(FileArgument(args, 1));
+    ListLock lock(path);
+    PendingRebootList existing;
+    if (!args.switches.count(L"--force") && ReadList(path, existing).state != ListState::Missing) {
+        throw ToolFailure{path + L" exists; --force replaces it"};
+    }
+    ReplaceList(path, NewList());
+    Out(L"created\t" + path + L"\r\n");
+    return kExitOk;
+}
+
+int ListShow(const ParsedArgs& args) {
+    const std::wstring path = FullPath(FileArgument(args, 1));
+    PendingRebootList list(basPendingRebootFiles::PlatformLowerCase);
+    ReadExisting(path, list);
+    std::wstring text = L"Header\t" + list.Header + L"\r\nVersion\t" + list.Version + L"\r\nExtra\t" +
+                        list.Extra + L"\r\nCount\t" + std::to_wstring(list.Count()) + L"\r\n";
+    int32_t index = 0;
+    list.ForEachEntry([&](const PendingRebootEntry& entry) { text += EntryLine(index++, entry); });
+    Out(text);
+    return kExitOk;
+}
+
+int ListAdd(const ParsedArgs& args) {
+    const std::wstring path = FullPath(FileArgument(args, 2));
+    const std::wstring& entryPath = args.positional[1];
+    const std::wstring extra = args.Optional(L"--extra");
+    int32_t flag = 0;
+    if (args.Has(L"--flag")) {
+        const auto parsed = ParseInt32(args.Required(L"--flag"));
+        if (!parsed) throw UsageError{L"--flag takes a 32-bit number: " + args.Required(L"--flag")};
+        flag = *parsed;
+    }
+    // The cleanup pass ignores such paths, and no file name holds a wildcard.
+    if (!basPendingRebootFiles::IsFullyQualifiedPath(entryPath)) {
+        throw ToolFailure{L"not a fully qualified path (C:\\... or \\\\server\\...): " + entryPath};
+    }
+    if (entryPath.find_first_of(L"*?") != std::wstring::npos) {
+        throw ToolFailure{L"a path with * or ? names no file: " + entryPath};
+    }
+    CheckStorable(L"the path", entryPath);
+    CheckStorable(L"--extra", extra);
+
+    ListLock lock(path);
+    PendingRebootList list = NewList();
+    const ListReading reading = ReadList(path, list);
+    if (reading.state == ListState::Unreadable) {
+        throw ToolFailure{L"unreadable list " + path + L": " + DescribeUnreadable(reading.check)};
+    }
+    list.Append(entryPath, extra, flag);
+    ReplaceList(path, list);
+    Out(L"added\t" + EntryLine(list.Count() - 1, list.Entry(list.Count() - 1)));
+    return kExitOk;
+}
+
+int ListRemove(const ParsedArgs& args) {
+    const std::wstring path = FullPath(FileArgument(args, 2));
+    const std::wstring& entryPath = args.positional[1];
+    ListLock lock(path);
+    PendingRebootList list(basPendingRebootFiles::PlatformLowerCase);
+    ReadExisting(path, list);
+    const int32_t index = list.FindEntry(entryPath);
+    if (index < 0) throw ToolFailure{L"no entry for " + entryPath + L" in " + path};
+    const std::wstring line = EntryLine(index, list.Entry(index));
+    list.RemoveEntry(entryPath);
+    ReplaceList(path, list);
+    Out(L"removed\t" + line);
+    return kExitOk;
+}
+
+int ListVerify(const ParsedArgs& args) {
+    const std::wstring path = FullPath(FileArgument(args, 1));
+    PendingRebootList list(basPendingRebootFiles::PlatformLowerCase);
+    const ListReading reading = ReadList(path, list);
+    if (reading.state == ListState::Missing) throw ToolFailure{L"cannot read " + path + L": no such file"};
+    if (reading.state == ListState::Unreadable) {
+        Out(L"unreadable\t" +
+            platform::FromUtf8(basPendingRebootFiles::DescribeFault(reading.check.fault)) + L"\t" +
+            std::to_wstring(reading.check.offset) + L"\r\n");
+        return kExitFailed;
+    }
+    Out(L"ok\t" + std::to_wstring(list.Count()) + L" entries\r\n");
+    return kExitOk;
+}
+
+}  // namespace quorvane_tool

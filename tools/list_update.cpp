@@ -1,0 +1,153 @@
+#include "tools/list_update.h"
+
+#include "pendinglist/ansi_codec.h"
+#include "platform/text.h"
+#include "platform/win32.h"
+#include "eventlog/format_msg.h"
+
+namespace quorvane_tool {
+namespace {
+
+constexpr DWORD kLockTimeoutMs = 60000;
+constexpr DWORD kReplaceRetryMs = 5000;
+
+std::wstring ErrorText(DWORD code) {
+    std::wstring text = modFormatMsg::SystemErrorText(static_cast<int32_t>(code));
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
+    return text.empty() ? L"error " + std::to_wstring(code) : text;
+}
+
+ToolFailure Failure(const std::wstring& what, const std::wstring& path, DWORD code) {
+    return ToolFailure{what + L" " + path + L": " + ErrorText(code)};
+}
+
+uint64_t Fnv1a(const std::wstring& text) {
+    uint64_t hash = 1469598103934665603ull;
+    for (wchar_t c : text) {
+        hash ^= static_cast<uint16_t>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// Tests stop an update here, after the new file is written and before it replaces the
+// old one, to show that a writer killed at that moment loses nothing.
+void PauseBeforeReplaceForTesting() {
+    wchar_t value[16] = {};
+    if (::GetEnvironmentVariableW(L"QUORVANE_TOOL_PAUSE_BEFORE_REPLACE_MS", value, 16) > 0) {
+        ::Sleep(static_cast<DWORD>(_wtoi(value)));
+    }
+}
+
+}  // namespace
+
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return path;
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    full.resize(length);
+    return full;
+}
+
+ListLock::ListLock(const std::wstring& fullPath) {
+    std::wstring key = fullPath;
+    ::CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));
+    wchar_t name[64];
+    swprintf(name, 64, L"Global\\QuorvaneList.%016llx", static_cast<unsigned long long>(Fnv1a(key)));
+    mutex_.reset(::CreateMutexW(nullptr, FALSE, name));
+    if (!mutex_) {
+        // Without the right to create global objects, updates in this session still
+        // exclude each other.
+        swprintf(name, 64, L"Local\\QuorvaneList.%016llx", static_cast<unsigned long long>(Fnv1a(key)));
+        mutex_.reset(::CreateMutexW(nullptr, FALSE, name));
+    }
+    if (!mutex_) throw Failure(L"cannot lock", fullPath, ::GetLastError());
+    const DWORD waited = ::WaitForSingleObject(mutex_.get(), kLockTimeoutMs);
+    // An abandoned mutex belonged to an update that died; the file itself is whole.
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        mutex_.reset();
+        throw ToolFailure{L"the list " + fullPath + L" is busy: another update holds it"};
+    }
+}
+
+ListLock::~ListLock() {
+    if (mutex_) ::ReleaseMutex(mutex_.get());
+}
+
+ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingRebootList& list) {
+    ListReading reading;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) return reading;
+        throw Failure(L"cannot read", path, error);
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        throw ToolFailure{L"cannot read " + path + L": it is a directory"};
+    }
+    // Shared with other readers and with a rename over it, so that reading never makes
+    // a concurrent update fail.
+    platform::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) throw Failure(L"cannot read", path, ::GetLastError());
+    LARGE_INTEGER size = {};
+    ::GetFileSizeEx(file.get(), &size);
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!bytes.empty() &&
+        (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
+         got != bytes.size())) {
+        throw Failure(L"cannot read", path, ::GetLastError());
+    }
+    reading.check = basPendingRebootFiles::ReadListBytes(
+        reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+        basPendingRebootFiles::SystemCodec(), list);
+    reading.state = reading.check.ok() ? ListState::Whole : ListState::Unreadable;
+    return reading;
+}
+
+std::wstring DescribeUnreadable(const basPendingRebootFiles::ListCheck& check) {
+    return platform::FromUtf8(basPendingRebootFiles::DescribeFault(check.fault)) + L" at offset " +
+           std::to_wstring(check.offset);
+}
+
+void ReplaceList(const std::wstring& path, const basPendingRebootFiles::PendingRebootList& list) {
+    std::string bytes;
+    if (!basPendingRebootFiles::WriteListBytes(list, basPendingRebootFiles::SystemCodec(), bytes)) {
+        throw ToolFailure{L"a text of the list is longer than 65535 bytes"};
+    }
+    // One name for the new file: under the lock only one update writes it, and one left
+    // by a writer that died is simply written over.
+    const std::wstring fresh = path + L".new";
+    {
+        platform::UniqueFile file(::CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) throw Failure(L"cannot write", fresh, ::GetLastError());
+        DWORD written = 0;
+        if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+            written != bytes.size() || !::FlushFileBuffers(file.get())) {
+            const DWORD error = ::GetLastError();
+            file.reset();
+            ::DeleteFileW(fresh.c_str());
+            throw Failure(L"cannot write", fresh, error);
+        }
+    }
+    PauseBeforeReplaceForTesting();
+    // A reader that does not share deletion (the service while it loads) holds the old
+    // file only for a moment.
+    const DWORD start = ::GetTickCount();
+    while (!::MoveFileExW(fresh.c_str(), path.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = ::GetLastError();
+        if (::GetTickCount() - start > kReplaceRetryMs ||
+            (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+            ::DeleteFileW(fresh.c_str());
+            throw Failure(L"cannot replace", path, error);
+        }
+        ::Sleep(20);
+    }
+}
+
+}  // namespace quorvane_tool

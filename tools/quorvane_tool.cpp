@@ -1,0 +1,150 @@
+// QuorvaneTool: the pending reboot list, error texts, event sources and the OS verdict
+// from a script or a console. Exit status 0 on success, 1 when the operation failed,
+// 2 for a usage error.
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/raised_error.h"
+#include "platform/text.h"
+#include "platform/win32.h"
+#include "tools/list_commands.h"
+#include "tools/list_update.h"
+#include "tools/system_commands.h"
+#include "tools/tool_args.h"
+#include "tools/tool_output.h"
+
+#include <shellapi.h>
+
+namespace quorvane_tool {
+namespace {
+
+struct Command {
+    const wchar_t* group;  // "list", "eventsource", or null for a single word
+    const wchar_t* name;
+    const wchar_t* usage;
+    std::set<std::wstring> valueOptions;
+    std::set<std::wstring> flagOptions;
+    std::function<int(const ParsedArgs&)> run;
+};
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+        {L"list", L"create", L"list create FILE [--force]\r\n"
+                             L"    Writes the empty list (46 bytes). An existing file is replaced only with --force.",
+         {}, {L"--force"}, ListCreate},
+        {L"list", L"show", L"list show FILE\r\n"
+                           L"    Prints Header, Version, Extra and Count, then one line per entry:\r\n"
+                           L"    index<TAB>flag<TAB>path<TAB>extra.",
+         {}, {}, ListShow},
+        {L"list", L"add", L"list add FILE PATH [--flag N] [--extra TEXT]\r\n"
+                          L"    Appends an entry, creating the list when it is missing. PATH must be fully\r\n"
+                          L"    qualified (C:\\... or \\\\server\\...) and hold only characters of the ANSI code page.",
+         {L"--flag", L"--extra"}, {}, ListAdd},
+        {L"list", L"remove", L"list remove FILE PATH\r\n"
+                             L"    Removes the first entry whose path matches without regard to case.",
+         {}, {}, ListRemove},
+        {L"list", L"verify", L"list verify FILE\r\n"
+                             L"    Prints ok<TAB>N entries, or unreadable<TAB>reason<TAB>offset (exit status 1).",
+         {}, {}, ListVerify},
+        {nullptr, L"errortext", L"errortext CODE\r\n"
+                                L"    Prints the system's message for an error code (decimal, or 0x and hex digits).",
+         {}, {}, ErrorText},
+        {L"eventsource", L"register",
+         L"eventsource register --app NAME --log NAME --dir PATH --message-file NAME\r\n"
+         L"                     [--category-file NAME] [--categories N]\r\n"
+         L"    Registers NAME as an event source of the event log.",
+         {L"--app", L"--log", L"--dir", L"--message-file", L"--category-file", L"--categories"}, {},
+         EventSourceRegister},
+        {L"eventsource", L"unregister", L"eventsource unregister --app NAME --log NAME\r\n"
+                                        L"    Removes the event source's registration.",
+         {L"--app", L"--log"}, {}, EventSourceUnregister},
+        {nullptr, L"osversion", L"osversion\r\n"
+                                L"    Prints the version text, the verdict (0-3) and the refusal message.",
+         {}, {}, OsVersion},
+    };
+    return commands;
+}
+
+std::wstring Usage(const wchar_t* group = nullptr) {
+    std::wstring text = L"Usage:\r\n";
+    for (const Command& command : Commands()) {
+        if (group && (!command.group || std::wstring(command.group) != group)) continue;
+        text += L"  QuorvaneTool " + std::wstring(command.usage) + L"\r\n";
+    }
+    if (!group) text += L"  QuorvaneTool --help | COMMAND --help\r\n";
+    return text;
+}
+
+int Run(const std::vector<std::wstring>& words) {
+    if (words.empty()) throw UsageError{L"no command"};
+    if (words[0] == L"--help" || words[0] == L"-h" || words[0] == L"/?") {
+        Out(Usage());
+        return kExitOk;
+    }
+    for (const Command& command : Commands()) {
+        size_t skip = 0;
+        if (command.group) {
+            if (words[0] != command.group) continue;
+            if (words.size() < 2) throw UsageError{std::wstring(L"missing ") + command.group + L" command"};
+            if (words[1] != command.name) continue;
+            skip = 2;
+        } else {
+            if (words[0] != command.name) continue;
+            skip = 1;
+        }
+        const std::vector<std::wstring> rest(words.begin() + static_cast<long>(skip), words.end());
+        ParsedArgs args;
+        try {
+            args = ParseArgs(rest, command.valueOptions, command.flagOptions);
+        } catch (const UsageError& error) {
+            throw UsageError{error.message, L"Usage:\r\n  QuorvaneTool " + std::wstring(command.usage) + L"\r\n"};
+        }
+        if (args.help) {
+            Out(L"Usage:\r\n  QuorvaneTool " + std::wstring(command.usage) + L"\r\n");
+            return kExitOk;
+        }
+        try {
+            return command.run(args);
+        } catch (const UsageError& error) {
+            throw UsageError{error.message, L"Usage:\r\n  QuorvaneTool " + std::wstring(command.usage) + L"\r\n"};
+        }
+    }
+    const bool grouped = words[0] == L"list" || words[0] == L"eventsource";
+    if (grouped && words.size() >= 2 && (words[1] == L"--help" || words[1] == L"-h")) {
+        Out(Usage(words[0].c_str()));
+        return kExitOk;
+    }
+    throw UsageError{L"unknown command: " + words[0] + (grouped && words.size() >= 2 ? L" " + words[1] : L"")};
+}
+
+}  // namespace
+}  // namespace quorvane_tool
+
+int main() {
+    using namespace quorvane_tool;
+    int argc = 0;
+    wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    std::vector<std::wstring> words;
+    for (int i = 1; argv && i < argc; ++i) words.emplace_back(argv[i]);
+    if (argv) ::LocalFree(argv);
+
+    try {
+        return Run(words);
+    } catch (const UsageError& error) {
+        Err(L"QuorvaneTool: " + error.message + L"\r\n\r\n" + (error.usage.empty() ? Usage() : error.usage));
+        return kExitUsage;
+    } catch (const ToolFailure& failure) {
+        Err(L"QuorvaneTool: " + failure.message + L"\r\n");
+        return kExitFailed;
+    } catch (const platform::RaisedError& raised) {
+        wchar_t number[16];
+        swprintf(number, 16, L"0x%08X", static_cast<unsigned>(raised.Number()));
+        Err(std::wstring(number) + L"\t" + raised.Source() + L"\t" + raised.Description() + L"\r\n");
+        return kExitFailed;
+    } catch (const std::exception& error) {
+        Err(L"QuorvaneTool: " + platform::FromUtf8(error.what()) + L"\r\n");
+        return kExitFailed;
+    }
+}
