@@ -5,6 +5,7 @@
 #include "driver/app_texts.h"
 #include "driver/run_sequence.h"
 #include "platform/handles.h"
+#include "support/wine_version.h"
 #include "platform/win32.h"
 #include "support/message_box.h"
 #include "support/process.h"
@@ -27,24 +28,6 @@ struct HandStart {
         platform::UniqueFind find(::FindFirstFileW((dir / L"*Log.txt").c_str(), &data));
         return static_cast<bool>(find);
     }
-};
-
-// The version Wine reports to one executable, by its file name.
-class WineVersionOverride {
-public:
-    WineVersionOverride(const std::wstring& exeName, const wchar_t* version)
-        : key_(L"Software\\Wine\\AppDefaults\\" + exeName) {
-        HKEY key = nullptr;
-        ::RegCreateKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                          nullptr);
-        platform::UniqueHKey owner(key);
-        ::RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                         static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t)));
-    }
-    ~WineVersionOverride() { ::RegDeleteKeyW(HKEY_CURRENT_USER, key_.c_str()); }
-
-private:
-    std::wstring key_;
 };
 
 TEST(StartupRefusal, StartedByHandShowsBoxBAndLogsNothing) {

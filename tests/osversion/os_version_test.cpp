@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/handles.h"
+#include "support/wine_version.h"
 #include "support/process.h"
 #include "support/test_files.h"
 
@@ -59,24 +60,6 @@ TEST(cVersion, QueriesOnceAtConstructionWithTheNarrowRecordSize) {
     EXPECT_EQ(version.OS_VersionText(), L"Windows NT 4.0 Build 1381 SP 5");
     EXPECT_EQ(queryCalls, 1);
 }
-
-// The version Wine reports to one executable, by its file name; removed again at the end.
-class WineVersionOverride {
-public:
-    WineVersionOverride(const std::wstring& exeName, const std::wstring& version)
-        : key_(L"Software\\Wine\\AppDefaults\\" + exeName) {
-        HKEY key = nullptr;
-        ::RegCreateKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                          nullptr);
-        platform::UniqueHKey owner(key);
-        ::RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
-                         static_cast<DWORD>((version.size() + 1) * sizeof(wchar_t)));
-    }
-    ~WineVersionOverride() { ::RegDeleteKeyW(HKEY_CURRENT_USER, key_.c_str()); }
-
-private:
-    std::wstring key_;
-};
 
 // Wine's nt40 says "Service Pack 6a": a lettered release, read as service pack 0.
 TEST(cVersion, UnderWineVersionOverrides) {
