@@ -22,3 +22,6 @@ trap - EXIT
 cmake --preset native >/dev/null
 cmake --build --preset native
 ctest --preset native -j2
+
+# The list reader under libFuzzer: the committed seeds, then a minute of fuzzing.
+scripts/fuzz.sh 60
