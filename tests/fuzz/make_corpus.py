@@ -38,7 +38,6 @@ seeds = {
                              (b"", b"", 0x7FFFFFFF), (b"relative.tmp", b"e", 0)]),
     "cut-inside-an-entry": record(three)[:75],
     "cut-inside-a-length": record(three)[:51],
-    "empty-file": b"",
     "not-a-list": b"not a list",
     "two-dimensions": record(three, dimensions=2),
     "lower-bound-one": record(three, lower_bound=1),
