@@ -46,13 +46,14 @@ void RecordFailure(const std::exception& failure) {
     }
 }
 
-// Keeps the entries of a damaged list recoverable before it is rewritten. False, with
-// the move's error raised, when the file is still in place: held open, in a folder that
-// cannot be changed, or with its ".bad" name taken by something that cannot be replaced.
-bool KeepDamagedCopy() {
+// Keeps the entries of a damaged list recoverable before it is rewritten. Raises the
+// move's error when the file is still in place: held open, in a folder that cannot be
+// changed, or with its ".bad" name taken by something that cannot be replaced.
+void KeepDamagedCopy() {
     const std::wstring path = ListFilePath();
-    if (FileFuncs().MoveFile(path, path + kDamagedSuffix) != cFileFuncs::kFailed) return true;
-    throw platform::FileError(::GetLastError(), kSource);
+    if (FileFuncs().MoveFile(path, path + kDamagedSuffix) == cFileFuncs::kFailed) {
+        throw platform::FileError(::GetLastError(), kSource);
+    }
 }
 
 }  // namespace
