@@ -5,12 +5,13 @@
 namespace fileops_detail {
 
 std::optional<std::string> AnsiPatternPath(const std::wstring& path) {
+    if (path.find(L'\0') != std::wstring::npos) return std::nullopt;
     return platform::ToAnsiExact(path);
 }
 
 std::optional<std::string> AnsiTargetPath(const std::wstring& path) {
     if (path.find_first_of(L"*?") != std::wstring::npos) return std::nullopt;
-    return platform::ToAnsiExact(path);
+    return AnsiPatternPath(path);
 }
 
 }  // namespace fileops_detail

@@ -5,7 +5,8 @@
 
 namespace fileops_detail {
 
-// The exact ANSI form, or nothing when the code page cannot hold the path unchanged.
+// The exact ANSI form, or nothing when the code page cannot hold the path unchanged or
+// the path holds a NUL: a narrow call would see only the part before it, another file.
 std::optional<std::string> AnsiPatternPath(const std::wstring& path);
 
 // As AnsiPatternPath, and also nothing for a path with wildcard characters: no file name

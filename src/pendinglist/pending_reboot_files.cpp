@@ -46,11 +46,14 @@ void RecordFailure(const std::exception& failure) {
     }
 }
 
-// Keeps the entries of a damaged list recoverable before it is rewritten. A file that
-// cannot be moved (locked) stays where it is, and the rewrite is attempted as before.
+// Keeps the entries of a damaged list recoverable before it is rewritten. Raises the
+// move's error when the file is still in place: held open, in a folder that cannot be
+// changed, or with its ".bad" name taken by something that cannot be replaced.
 void KeepDamagedCopy() {
     const std::wstring path = ListFilePath();
-    FileFuncs().MoveFile(path, path + kDamagedSuffix);
+    if (FileFuncs().MoveFile(path, path + kDamagedSuffix) == cFileFuncs::kFailed) {
+        throw platform::FileError(::GetLastError(), kSource);
+    }
 }
 
 }  // namespace
@@ -91,7 +94,17 @@ void Load() {
         ClearError();
         // A failed read fills nothing in: the rewrite is the fresh empty list.
         List().Clear();
-        if (fileThere) KeepDamagedCopy();
+        // Only a list that is out of the way is rewritten: one that could not be moved
+        // aside would be truncated by the rewrite, so it stays for the next run, and the
+        // rewrite is reported as failed.
+        try {
+            if (fileThere) KeepDamagedCopy();
+        } catch (const std::exception& moveFailure) {
+            RecordFailure(moveFailure);
+            WriteLog(L"(PendingRebootFiles.Save)", false);
+            ClearError();
+            return;
+        }
         Save();
     }
     ClearError();

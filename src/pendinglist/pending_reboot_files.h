@@ -24,7 +24,8 @@ std::wstring ListFilePath();
 
 // Replaces the in-memory list with the list file, or creates the file when it is
 // missing. A file that cannot be read is moved aside to ListFilePath() + ".bad" and a
-// fresh list is written. Reports only through the activity log.
+// fresh list is written; one that cannot be moved aside is left as it is. Reports only
+// through the activity log.
 void Load();
 
 // Stamps the header and version and writes the whole in-memory list to the list file.

@@ -1,0 +1,92 @@
+// A second instance of the program while a run is under way, started every way it can
+// be: by hand, by the service control manager again, and under a second registration of
+// the same program. None may run, show anything or write anything; the first run goes on
+// untouched to its end.
+#include <gtest/gtest.h>
+
+#include "driver/app_texts.h"
+#include "fault_support.h"
+#include "platform/handles.h"
+#include "platform/win32.h"
+#include "support/list_writer.h"
+#include "support/log_reader.h"
+#include "support/message_box.h"
+#include "support/process.h"
+#include "support/service_sandbox.h"
+
+namespace {
+
+using namespace testing_support;
+using namespace fault_support;
+using basQuorvaneService::ApplicationTitle;
+
+const wchar_t kTwin[] = L"QuorvaneShieldTwin";
+
+// A second registration of the same executable, removed again at the end.
+class TwinRegistration {
+public:
+    explicit TwinRegistration(const std::wstring& exe) {
+        const ProcessResult created = RunProcess(
+            std::wstring(L"sc.exe create ") + kTwin + L" binPath= \"" + exe + L"\"", 60000);
+        registered_ = created.finished && created.exitCode == 0;
+    }
+    ~TwinRegistration() { RunProcess(std::wstring(L"sc.exe delete ") + kTwin, 60000); }
+    bool Registered() const { return registered_; }
+
+private:
+    bool registered_ = false;
+};
+
+bool RunIsUnderWay(const ServiceSandbox& sandbox) {
+    return sandbox.QueryState() == SERVICE_RUNNING && IsInstanceRunning();
+}
+
+TEST(SecondInstance, StartedDuringARunItNeitherRunsNorDisturbsTheRun) {
+    ServiceSandbox sandbox;
+    TempDir files;
+    const int kEntries = 20000;  // a pass long enough to start the others while it runs
+    std::vector<ListedFile> entries;
+    for (int i = 0; i < kEntries; ++i) entries.push_back({files / (L"f" + std::to_wstring(i))});
+    WriteBytes(sandbox.ListPath(), ListFileBytes(entries));
+    sandbox.Register();
+    sandbox.Start();
+    ASSERT_TRUE(RunIsUnderWay(sandbox));
+
+    platform::UniqueHandle byHand = LaunchProcess(L"\"" + sandbox.ExePath() + L"\" /debugmode");
+    DWORD exitCode = 99;
+    const bool handEnded = WaitForExit(byHand.get(), 60000, &exitCode);
+    EXPECT_FALSE(IsMessageBoxShown(ApplicationTitle));
+    if (!handEnded) ::TerminateProcess(byHand.get(), 1);
+    EXPECT_TRUE(handEnded) << "a second instance started by hand kept running";
+    EXPECT_EQ(exitCode, 0u);
+
+    const ProcessResult again = sandbox.Start();
+    EXPECT_TRUE(again.finished);
+    EXPECT_NE(again.exitCode, 0u) << "a second start of a running service succeeded: " << again.output;
+    EXPECT_TRUE(RunIsUnderWay(sandbox));
+
+    {
+        TwinRegistration twin(sandbox.ExePath());
+        ASSERT_TRUE(twin.Registered());
+        const ProcessResult started = RunProcess(std::wstring(L"net.exe start ") + kTwin, 120000);
+        EXPECT_TRUE(started.finished);
+        EXPECT_NE(started.exitCode, 0u) << "the twin started: " << started.output;
+    }
+    EXPECT_TRUE(RunIsUnderWay(sandbox)) << "the run ended before the second instances were tried";
+
+    ASSERT_TRUE(sandbox.WaitUntilFinished(600000));
+    ExpectEndedStopped(sandbox);
+    std::vector<std::string> expected = {Titled(basQuorvaneService::kTextLoadingList),
+                                         Titled(basQuorvaneService::kTextPreparingList)};
+    for (const ListedFile& e : entries) {
+        expected.push_back(Start(e.path));
+        expected.push_back(Gone(e.path));
+    }
+    expected.push_back(Titled(basQuorvaneService::kTextCleanupDone));
+    expected.push_back(Titled(basQuorvaneService::kTextStopped));
+    const auto messages = Messages(ParseLog(sandbox.ReadLog()));
+    ASSERT_EQ(messages.size(), expected.size()) << "entries were added or lost";
+    EXPECT_TRUE(messages == expected) << "the log is not the one run's, in order";
+}
+
+}  // namespace
