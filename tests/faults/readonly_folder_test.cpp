@@ -37,7 +37,10 @@ FaultRoot Root() {
 }
 
 bool CanCreateIn(const std::wstring& dir) {
-    const std::wstring probe = dir + L"immutable-probe";
+    // A fresh name each time: a probe created just before the folder turned immutable
+    // cannot be deleted again, and must not make every later probe fail.
+    static unsigned serial = 0;
+    const std::wstring probe = dir + L"immutable-probe-" + std::to_wstring(serial++);
     platform::UniqueFile file(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
