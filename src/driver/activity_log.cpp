@@ -1,5 +1,7 @@
 #include "driver/activity_log.h"
 
+#include <cstring>
+
 #include "platform/handles.h"
 #include "platform/text.h"
 #include "platform/win32.h"
@@ -40,15 +42,25 @@ std::wstring LogFilePath() {
 
 namespace {
 
-std::wstring CurrentDateTimeText() {
+// A pass writes thousands of entries a second; the text changes only with the second,
+// so it is formatted once per second rather than once per entry. Only the run's own
+// thread writes the log, as it alone owns CurrentError.
+const std::wstring& CurrentDateTimeText() {
+    static std::wstring text;
+    static SYSTEMTIME formattedFor = {};
     SYSTEMTIME now;
     ::GetLocalTime(&now);
+    now.wMilliseconds = 0;
+    if (!text.empty() && std::memcmp(&now, &formattedFor, sizeof(now)) == 0) return text;
+
     wchar_t date[128] = {};
     wchar_t time[128] = {};
     ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, 128);
     ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, nullptr, time, 128);
     const bool midnight = now.wHour == 0 && now.wMinute == 0 && now.wSecond == 0;
-    return JoinDateTime(date, time, midnight);
+    text = JoinDateTime(date, time, midnight);
+    formattedFor = now;
+    return text;
 }
 
 }  // namespace
