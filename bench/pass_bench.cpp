@@ -1,0 +1,261 @@
+#include "pass_bench.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "bench_platform.h"
+#include "driver/activity_log.h"
+#include "driver/log_entry.h"
+#include "pendinglist/pending_reboot_files.h"
+#include "platform/text.h"
+#include "platform/win32.h"
+
+namespace qbench {
+namespace {
+
+using basPendingRebootFiles::List;
+
+// The pass's own message texts, so that the floor writes the same bytes.
+constexpr wchar_t kSignature[] = L"Varnholt－Zintra(Quorvane)";
+constexpr wchar_t kLabelStart[] = L"清除文件：";
+constexpr wchar_t kLabelDeleted[] = L"完成清除文件：";
+constexpr wchar_t kLabelGone[] = L"文件已经不存在：";
+
+constexpr char kFileContent[] = "quorvane bench\r\n";
+
+// The floor's log: each entry opened, appended and closed, laid out as the activity
+// log lays it out. The date-time text is formatted when the second changes, the least
+// work that still writes the same bytes as the service.
+class FloorLog {
+public:
+    explicit FloorLog(std::wstring path) : path_(std::move(path)) {
+        start_ = platform::ToAnsi(std::wstring(kSignature) + kLabelStart);
+        deleted_ = platform::ToAnsi(std::wstring(kSignature) + kLabelDeleted);
+        gone_ = platform::ToAnsi(std::wstring(kSignature) + kLabelGone);
+    }
+
+    const std::wstring& Path() const { return path_; }
+    void Start(const std::string& file) { Write(start_, file); }
+    void Deleted(const std::string& file) { Write(deleted_, file); }
+    void Gone(const std::string& file) { Write(gone_, file); }
+
+private:
+    void Write(const std::string& message, const std::string& file) {
+        entry_.assign(DateTime());
+        entry_ += "\t0:0:\r\n";
+        entry_ += message;
+        entry_ += file;
+        entry_ += "\r\n";
+        HANDLE log = ::CreateFileW(path_.c_str(), FILE_APPEND_DATA,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (log == INVALID_HANDLE_VALUE) return;
+        DWORD written = 0;
+        ::WriteFile(log, entry_.data(), static_cast<DWORD>(entry_.size()), &written, nullptr);
+        ::CloseHandle(log);
+    }
+
+    const std::string& DateTime() {
+        SYSTEMTIME now;
+        ::GetLocalTime(&now);
+        now.wMilliseconds = 0;
+        if (dateTime_.empty() || std::memcmp(&now, &second_, sizeof(now)) != 0) {
+            wchar_t date[128] = {}, time[128] = {};
+            ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, 128);
+            ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, nullptr, time, 128);
+            const bool midnight = now.wHour == 0 && now.wMinute == 0 && now.wSecond == 0;
+            dateTime_ = platform::ToAnsi(basQuorvaneService::JoinDateTime(date, time, midnight));
+            second_ = now;
+        }
+        return dateTime_;
+    }
+
+    std::wstring path_;
+    std::string start_, deleted_, gone_;
+    std::string entry_;
+    std::string dateTime_;
+    SYSTEMTIME second_ = {};
+};
+
+bool MakeFiles(const std::vector<std::wstring>& paths) {
+    for (const std::wstring& path : paths) {
+        if (!WriteTextFile(path, kFileContent)) return false;
+    }
+    return true;
+}
+
+int CountLeft(const std::vector<std::wstring>& paths) {
+    int left = 0;
+    for (const std::wstring& path : paths) {
+        if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) ++left;
+    }
+    return left;
+}
+
+// The log without its date-time texts, which are the only bytes that may differ.
+std::string WithoutDateTimes(const std::string& log) {
+    std::string kept;
+    kept.reserve(log.size());
+    size_t at = 0;
+    bool header = true;  // entries alternate: header line, message line
+    while (at < log.size()) {
+        size_t end = log.find("\r\n", at);
+        end = end == std::string::npos ? log.size() : end + 2;
+        if (header) {
+            const size_t tab = log.find('\t', at);
+            kept.append(log, std::min(tab, end), end - std::min(tab, end));
+        } else {
+            kept.append(log, at, end - at);
+        }
+        header = !header;
+        at = end;
+    }
+    return kept;
+}
+
+std::string Describe(const char* what, int entries, int count) {
+    return std::string(what) + ": " + std::to_string(count) + " of " + std::to_string(entries);
+}
+
+}  // namespace
+
+std::wstring EntryPath(const std::wstring& dir, int index) {
+    wchar_t name[48];
+    wsprintfW(name, L"d%04d\\file_%06d.tmp", index / kFilesPerFolder, index);
+    return dir + name;
+}
+
+bool MakeFolders(const std::wstring& dir, int entries) {
+    for (int folder = 0; folder * kFilesPerFolder < entries; ++folder) {
+        const std::wstring path = EntryPath(dir, folder * kFilesPerFolder);
+        const std::wstring parent = path.substr(0, path.find_last_of(L'\\'));
+        if (!::CreateDirectoryW(parent.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+            return false;
+        }
+    }
+    return true;
+}
+
+PassFigures MeasurePass(const std::wstring& dir, int entries, bool filesExist, int repetitions) {
+    PassFigures figures;
+    figures.entries = entries;
+
+    std::vector<std::wstring> paths;
+    std::vector<std::string> ansiPaths;
+    paths.reserve(static_cast<size_t>(entries));
+    ansiPaths.reserve(static_cast<size_t>(entries));
+    for (int i = 0; i < entries; ++i) {
+        paths.push_back(EntryPath(dir, i));
+        ansiPaths.push_back(platform::ToAnsi(paths.back()));
+    }
+
+    if (!MakeFolders(dir, entries)) {
+        figures.fault = "cannot make the folders";
+        return figures;
+    }
+
+    // The pass starts, as in the service, from a list that Load read from the list file.
+    List().Clear();
+    for (const std::wstring& path : paths) List().Append(path, L"", 0);
+    basPendingRebootFiles::Save();
+    List().Clear();
+
+    const std::wstring passLog = basQuorvaneService::LogFilePath();
+    FloorLog floorLog(dir + L"FloorLog.txt");
+    basQuorvaneService::DebugMode = false;
+
+    struct Run {
+        double seconds = 0;
+        double processor = 0;
+    };
+    auto timed = [](auto&& loop) {
+        Run run;
+        const double processor = ProcessorTime();
+        const double start = Now();
+        loop();
+        run.seconds = Now() - start;
+        run.processor = ProcessorTime() - processor;
+        return run;
+    };
+
+    auto runPass = [&]() -> Run {
+        ::DeleteFileW(passLog.c_str());
+        if (filesExist && !MakeFiles(paths)) {
+            figures.fault = "cannot make the files";
+            return {};
+        }
+        basPendingRebootFiles::Load();
+        if (List().Count() != entries) {
+            figures.fault = Describe("Load read", entries, List().Count());
+            return {};
+        }
+        const Run run = timed([] { basPendingRebootFiles::CleanupPass(); });
+        if (List().Count() != 0) figures.fault = Describe("the pass left entries", entries, List().Count());
+        if (const int left = CountLeft(paths)) figures.fault = Describe("the pass left files", entries, left);
+        return run;
+    };
+
+    auto runFloor = [&]() -> Run {
+        ::DeleteFileW(floorLog.Path().c_str());
+        if (filesExist && !MakeFiles(paths)) {
+            figures.fault = "cannot make the files";
+            return {};
+        }
+        const Run run = timed([&] {
+            for (const std::string& path : ansiPaths) {
+                floorLog.Start(path);
+                WIN32_FIND_DATAA found;
+                const HANDLE search = ::FindFirstFileA(path.c_str(), &found);
+                bool isFile = false;
+                if (search != INVALID_HANDLE_VALUE) {
+                    isFile = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+                    ::FindClose(search);
+                }
+                if (!isFile) {
+                    floorLog.Gone(path);
+                } else if (::DeleteFileA(path.c_str())) {
+                    floorLog.Deleted(path);
+                }
+            }
+        });
+        if (const int left = CountLeft(paths)) figures.fault = Describe("the floor left files", entries, left);
+        return run;
+    };
+
+    // Alternating the order spreads slow spells of a shared machine over both loops, and
+    // the fastest run of each is the one least disturbed by them.
+    std::vector<Run> pass, floor;
+    for (int rep = 0; rep < repetitions && figures.fault.empty(); ++rep) {
+        if (rep % 2 == 0) {
+            pass.push_back(runPass());
+            floor.push_back(runFloor());
+        } else {
+            floor.push_back(runFloor());
+            pass.push_back(runPass());
+        }
+    }
+    auto fastest = [](const std::vector<Run>& runs, double Run::*field) {
+        double best = 0;
+        for (const Run& run : runs) {
+            if (best == 0 || run.*field < best) best = run.*field;
+        }
+        return best;
+    };
+    figures.passSeconds = fastest(pass, &Run::seconds);
+    figures.floorSeconds = fastest(floor, &Run::seconds);
+    figures.passProcessor = fastest(pass, &Run::processor);
+    figures.floorProcessor = fastest(floor, &Run::processor);
+
+    // A fair floor writes what the pass writes.
+    if (figures.fault.empty() &&
+        WithoutDateTimes(ReadTextFile(passLog)) != WithoutDateTimes(ReadTextFile(floorLog.Path()))) {
+        figures.fault = "the floor's log differs from the pass's log";
+    }
+    ::DeleteFileW(passLog.c_str());
+    ::DeleteFileW(floorLog.Path().c_str());
+    ::DeleteFileW(basPendingRebootFiles::ListFilePath().c_str());
+    return figures;
+}
+
+}  // namespace qbench

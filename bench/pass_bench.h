@@ -1,0 +1,33 @@
+#pragma once
+// The cleanup pass over the service's own list against the floor: the same platform
+// calls per entry with no list around them.
+#include <string>
+
+namespace qbench {
+
+// Wine looks a name up in a folder by reading the whole folder whenever the exact name
+// is not there (every file made, every missing file searched), so files are spread over
+// folders of a fixed size: the cost of a platform call then does not grow with N.
+constexpr int kFilesPerFolder = 100;
+
+// "<dir>d0001\file_000123.tmp": every path of a run has the same length.
+std::wstring EntryPath(const std::wstring& dir, int index);
+
+// The folders that the paths of `entries` entries need.
+bool MakeFolders(const std::wstring& dir, int entries);
+
+struct PassFigures {
+    int entries = 0;
+    double passSeconds = 0;   // the fastest of the repetitions
+    double floorSeconds = 0;
+    double passProcessor = 0;  // processor time of the same runs
+    double floorProcessor = 0;
+    std::string fault;        // empty when both loops did what they should
+};
+
+// The files of the entries live in `dir`, which is also the folder of the running
+// executable (the list file and the pass's log lie there). With `filesExist` false the
+// files are never made and every entry is found missing.
+PassFigures MeasurePass(const std::wstring& dir, int entries, bool filesExist, int repetitions);
+
+}  // namespace qbench

@@ -1,0 +1,107 @@
+#include "pass_profile.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "bench_platform.h"
+#include "driver/activity_log.h"
+#include "driver/log_entry.h"
+#include "pass_bench.h"
+#include "pendinglist/pending_reboot_files.h"
+#include "platform/text.h"
+#include "platform/win32.h"
+
+namespace qbench {
+namespace {
+
+using basPendingRebootFiles::List;
+
+constexpr wchar_t kStartMessage[] = L"Varnholt－Zintra(Quorvane)清除文件：";
+
+std::wstring DateTimeText() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    wchar_t date[128] = {}, time[128] = {};
+    ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, 128);
+    ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, nullptr, time, 128);
+    return basQuorvaneService::JoinDateTime(date, time, false);
+}
+
+template <typename Step>
+void Row(const char* what, int entries, Step&& step) {
+    const double processor = ProcessorTime();
+    const double start = Now();
+    for (int i = 0; i < entries; ++i) step(i);
+    const double seconds = Now() - start;
+    const double cpu = ProcessorTime() - processor;
+    std::printf("  %-58s %9.2f %9.2f\n", what, seconds * 1e6 / entries, cpu * 1e6 / entries);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+void ProfilePass(const std::wstring& dir, int entries) {
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < entries; ++i) paths.push_back(EntryPath(dir, i));
+    MakeFolders(dir, entries);
+    const std::wstring log = dir + L"ProfileLog.txt";
+    const std::string fixedEntry = platform::ToAnsi(
+        basQuorvaneService::FormatLogEntry(DateTimeText(), {}, kStartMessage + paths[0]));
+
+    std::printf("\nWhere a pass's time goes, per entry (%d entries; the pass does each step the\n"
+                "number of times shown for every entry whose file exists and deletes)\n", entries);
+    std::printf("  %-58s %9s %9s\n", "step", "wall us", "cpu us");
+
+    std::wstring message;
+    Row("path to exact ANSI (ToAnsiExact) x2: existence, delete", entries, [&](int i) {
+        platform::ToAnsiExact(paths[i]);
+        platform::ToAnsiExact(paths[i]);
+    });
+    Row("message text: signature + label + path x2", entries, [&](int i) {
+        for (int k = 0; k < 2; ++k) {
+            message.clear();
+            message += kStartMessage;
+            message += paths[i];
+        }
+    });
+    Row("date-time text (GetDateFormatW, GetTimeFormatW) x2", entries, [&](int) {
+        DateTimeText();
+        DateTimeText();
+    });
+    const std::wstring dateTime = DateTimeText();
+    Row("entry layout and its ANSI form (FormatLogEntry, ToAnsi) x2", entries, [&](int i) {
+        for (int k = 0; k < 2; ++k) {
+            platform::ToAnsi(basQuorvaneService::FormatLogEntry(
+                dateTime, basQuorvaneService::CurrentError, kStartMessage + paths[i]));
+        }
+    });
+    ::DeleteFileW(log.c_str());
+    Row("log entry open, append, close with ready bytes x2", entries, [&](int) {
+        for (int k = 0; k < 2; ++k) {
+            HANDLE file = ::CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            DWORD written = 0;
+            ::WriteFile(file, fixedEntry.data(), static_cast<DWORD>(fixedEntry.size()), &written, nullptr);
+            ::CloseHandle(file);
+        }
+    });
+    ::DeleteFileW(basQuorvaneService::LogFilePath().c_str());
+    Row("WriteLog x2 (all of the above for the log)", entries, [&](int i) {
+        basQuorvaneService::WriteLog(kStartMessage + paths[i], true);
+        basQuorvaneService::WriteLog(kStartMessage + paths[i], true);
+    });
+    Row("FindFirstFileA on a missing file", entries, [&](int i) {
+        WIN32_FIND_DATAA found;
+        const HANDLE search = ::FindFirstFileA(platform::ToAnsi(paths[i]).c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) ::FindClose(search);
+    });
+    List().Clear();
+    for (const std::wstring& path : paths) List().Append(path, L"", 0);
+    Row("RemoveEntry in slot order (the first builds the index)", entries,
+        [&](int i) { List().RemoveEntry(paths[i]); });
+
+    ::DeleteFileW(log.c_str());
+    ::DeleteFileW(basQuorvaneService::LogFilePath().c_str());
+}
+
+}  // namespace qbench
