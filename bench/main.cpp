@@ -103,11 +103,11 @@ bool PassTable(const std::wstring& dir, bool filesExist, const Plan& plan,
     std::printf("\n%s (floor: %s)\n", title,
                 filesExist ? "FindFirstFileA+FindClose, DeleteFileA, 2 log entries"
                            : "FindFirstFileA, 2 log entries");
-    std::printf("  %8s  %14s  %15s  %10s  %13s  %14s\n", "entries", "pass us/entry", "floor us/entry",
-                "pass/floor", "pass cpu us/e", "floor cpu us/e");
+    std::printf("  %8s  %14s  %15s  %10s  %10s  %13s  %14s\n", "entries", "pass us/entry",
+                "floor us/entry", "pass/floor", "median p/f", "pass cpu us/e", "floor cpu us/e");
     std::fflush(stdout);
     std::vector<PassFigures> rows;
-    double worst = 0;
+    double worst = 0, worstMedian = 0;
     for (const auto& [entries, reps] : plan.passRuns) {
         const PassFigures row = MeasurePass(dir, entries, filesExist, reps);
         if (!row.fault.empty()) {
@@ -117,15 +117,18 @@ bool PassTable(const std::wstring& dir, bool filesExist, const Plan& plan,
         const double pass = row.passSeconds * 1e6 / row.entries;
         const double floor = row.floorSeconds * 1e6 / row.entries;
         worst = std::max(worst, Ratio(pass, floor));
-        std::printf("  %8d  %14.1f  %15.1f  %10.2f  %13.1f  %14.1f\n", row.entries, pass, floor,
-                    Ratio(pass, floor), row.passProcessor * 1e6 / row.entries,
+        worstMedian = std::max(worstMedian, row.medianRatio);
+        std::printf("  %8d  %14.1f  %15.1f  %10.2f  %10.2f  %13.1f  %14.1f\n", row.entries, pass, floor,
+                    Ratio(pass, floor), row.medianRatio, row.passProcessor * 1e6 / row.entries,
                     row.floorProcessor * 1e6 / row.entries);
         std::fflush(stdout);
         rows.push_back(row);
     }
-    char line[200];
-    std::snprintf(line, sizeof(line), "%s: pass/floor <= 1.10 at every size: %s (worst %.2f)", title,
-                  Verdict(worst <= 1.10), worst);
+    char line[300];
+    std::snprintf(line, sizeof(line),
+                  "%s: pass/floor <= 1.10 at every size: %s (median of side-by-side runs: worst "
+                  "%.2f; fastest over fastest: worst %.2f)",
+                  title, Verdict(worstMedian <= 1.10), worstMedian, worst);
     targets.push_back(line);
     if (rows.size() > 1) {
         const PassFigures& first = rows.front();
@@ -164,7 +167,7 @@ bool LoadTable(const std::wstring& exe, const std::wstring& dir, const Plan& pla
                 "  fresh process; working set before Load: %.1f MB\n",
                 last.baselineBytes / 1e6);
     const double ratio = Ratio(last.loadSeconds, last.floorSeconds);
-    char line[200];
+    char line[300];
     std::snprintf(line, sizeof(line), "Load of %d entries: <= 1.5 x floor: %s (%.2f)", last.entries,
                   Verdict(ratio <= 1.5), ratio);
     targets.push_back(line);
@@ -194,7 +197,8 @@ int RunInScratch(const Plan& plan) {
         ok = PassTable(dir, false, plan, targets) && ok;
     }
     if (plan.load) ok = LoadTable(exe, dir, plan, targets) && ok;
-    std::printf("\nTimes: wall clock (QueryPerformanceCounter), the fastest of %s runs;\n"
+    std::printf("\nTimes: wall clock (QueryPerformanceCounter), the fastest of %s runs; median p/f:\n"
+                "the median over the runs of pass / floor, the two loops of a run back to back.\n"
                 "cpu: this process's processor time (GetProcessTimes) in the same runs, without\n"
                 "the Wine server's share. Peaks: the highest seen.\n",
                 plan.smoke ? "1" : "3 to 9");

@@ -246,6 +246,15 @@ PassFigures MeasurePass(const std::wstring& dir, int entries, bool filesExist, i
     figures.floorSeconds = fastest(floor, &Run::seconds);
     figures.passProcessor = fastest(pass, &Run::processor);
     figures.floorProcessor = fastest(floor, &Run::processor);
+    std::vector<double> ratios;
+    for (size_t rep = 0; rep < pass.size() && rep < floor.size(); ++rep) {
+        if (floor[rep].seconds > 0) ratios.push_back(pass[rep].seconds / floor[rep].seconds);
+    }
+    if (!ratios.empty()) {
+        std::sort(ratios.begin(), ratios.end());
+        const size_t middle = ratios.size() / 2;
+        figures.medianRatio = ratios.size() % 2 ? ratios[middle] : (ratios[middle - 1] + ratios[middle]) / 2;
+    }
 
     // A fair floor writes what the pass writes.
     if (figures.fault.empty() &&

@@ -22,6 +22,9 @@ struct PassFigures {
     double floorSeconds = 0;
     double passProcessor = 0;  // processor time of the same runs
     double floorProcessor = 0;
+    // The median over the repetitions of pass / floor, each repetition's two loops run
+    // back to back: robust against a lucky or unlucky spell of either loop.
+    double medianRatio = 0;
     std::string fault;        // empty when both loops did what they should
 };
 

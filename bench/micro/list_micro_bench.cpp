@@ -63,8 +63,10 @@ void BM_ReadList(benchmark::State& state) {
 BENCHMARK(BM_ReadList)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 // The pass's access pattern: for each slot in order, the entry's path is copied and
-// removed by path; the first removal builds the index. Linear time shows as O(N).
-void BM_RemoveEntryInPassOrder(benchmark::State& state) {
+// removed by path; the first removal builds the index. With `findFirst`, FindEntry runs
+// before each removal, as for an entry in hand whose index the removals before it keep
+// moving down (always 0 here). Linear time shows as O(N).
+void BM_PassOrder(benchmark::State& state, bool findFirst) {
     const int64_t entries = state.range(0);
     for (auto _ : state) {
         state.PauseTiming();
@@ -75,6 +77,7 @@ void BM_RemoveEntryInPassOrder(benchmark::State& state) {
             if (!list.IsLiveSlot(slot)) continue;
             const std::wstring_view entry = list.AtSlot(slot).Path;
             path.assign(entry.data(), entry.size());
+            if (findFirst) benchmark::DoNotOptimize(list.FindEntry(path));
             list.RemoveEntry(path);
         }
         if (list.Count() != 0) state.SkipWithError("entries left");
@@ -82,31 +85,10 @@ void BM_RemoveEntryInPassOrder(benchmark::State& state) {
     state.SetComplexityN(entries);
     state.SetItemsProcessed(state.iterations() * entries);
 }
-BENCHMARK(BM_RemoveEntryInPassOrder)
+BENCHMARK_CAPTURE(BM_PassOrder, RemoveEntry, false)
     ->Arg(1000)->Arg(10000)->Arg(50000)->Arg(200000)
     ->Complexity(benchmark::oN)->Unit(benchmark::kMicrosecond);
-
-// FindEntry before each removal: the index of the entry in hand, which the removals
-// before it keep moving down (always 0 here).
-void BM_FindEntryInPassOrder(benchmark::State& state) {
-    const int64_t entries = state.range(0);
-    for (auto _ : state) {
-        state.PauseTiming();
-        PendingRebootList list = MakeList(entries);
-        state.ResumeTiming();
-        std::wstring path;
-        for (size_t slot = 0; slot < list.SlotCount(); ++slot) {
-            if (!list.IsLiveSlot(slot)) continue;
-            const std::wstring_view entry = list.AtSlot(slot).Path;
-            path.assign(entry.data(), entry.size());
-            benchmark::DoNotOptimize(list.FindEntry(path));
-            list.RemoveEntry(path);
-        }
-    }
-    state.SetComplexityN(entries);
-    state.SetItemsProcessed(state.iterations() * entries);
-}
-BENCHMARK(BM_FindEntryInPassOrder)
+BENCHMARK_CAPTURE(BM_PassOrder, FindEntryThenRemoveEntry, true)
     ->Arg(1000)->Arg(10000)->Arg(50000)->Arg(200000)
     ->Complexity(benchmark::oN)->Unit(benchmark::kMicrosecond);
 
