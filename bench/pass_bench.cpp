@@ -1,12 +1,10 @@
 #include "pass_bench.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "bench_platform.h"
 #include "driver/activity_log.h"
-#include "driver/log_entry.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/text.h"
 #include "platform/win32.h"
@@ -25,8 +23,7 @@ constexpr wchar_t kLabelGone[] = L"文件已经不存在：";
 constexpr char kFileContent[] = "quorvane bench\r\n";
 
 // The floor's log: each entry opened, appended and closed, laid out as the activity
-// log lays it out. The date-time text is formatted when the second changes, the least
-// work that still writes the same bytes as the service.
+// log lays it out, with the same date-time text.
 class FloorLog {
 public:
     explicit FloorLog(std::wstring path) : path_(std::move(path)) {
@@ -42,7 +39,7 @@ public:
 
 private:
     void Write(const std::string& message, const std::string& file) {
-        entry_.assign(DateTime());
+        entry_.assign(platform::ToAnsi(basQuorvaneService::CurrentDateTimeText()));
         entry_ += "\t0:0:\r\n";
         entry_ += message;
         entry_ += file;
@@ -56,26 +53,9 @@ private:
         ::CloseHandle(log);
     }
 
-    const std::string& DateTime() {
-        SYSTEMTIME now;
-        ::GetLocalTime(&now);
-        now.wMilliseconds = 0;
-        if (dateTime_.empty() || std::memcmp(&now, &second_, sizeof(now)) != 0) {
-            wchar_t date[128] = {}, time[128] = {};
-            ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, 128);
-            ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &now, nullptr, time, 128);
-            const bool midnight = now.wHour == 0 && now.wMinute == 0 && now.wSecond == 0;
-            dateTime_ = platform::ToAnsi(basQuorvaneService::JoinDateTime(date, time, midnight));
-            second_ = now;
-        }
-        return dateTime_;
-    }
-
     std::wstring path_;
     std::string start_, deleted_, gone_;
     std::string entry_;
-    std::string dateTime_;
-    SYSTEMTIME second_ = {};
 };
 
 bool MakeFiles(const std::vector<std::wstring>& paths) {

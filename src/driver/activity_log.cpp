@@ -40,11 +40,7 @@ std::wstring LogFilePath() {
     return path;
 }
 
-namespace {
-
-// A pass writes thousands of entries a second; the text changes only with the second,
-// so it is formatted once per second rather than once per entry. Only the run's own
-// thread writes the log, as it alone owns CurrentError.
+// A pass writes thousands of entries a second; the text changes only with the second.
 const std::wstring& CurrentDateTimeText() {
     static std::wstring text;
     static SYSTEMTIME formattedFor = {};
@@ -62,8 +58,6 @@ const std::wstring& CurrentDateTimeText() {
     formattedFor = now;
     return text;
 }
-
-}  // namespace
 
 bool WriteLog(const std::wstring& message, bool always) {
     if (!DebugMode && !always) return false;

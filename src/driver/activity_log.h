@@ -21,6 +21,11 @@ std::wstring ModulePath();
 std::wstring AppDir();
 std::wstring LogFilePath();
 
+// The date and time an entry made now carries: the user locale's short date and long
+// time, the time left out at exactly midnight. Formatted once a second; valid until the
+// next call. Only the run's own thread writes the log.
+const std::wstring& CurrentDateTimeText();
+
 // Appends one entry when `always` is true or DebugMode is on. An entry that cannot be
 // written (read-only directory, file locked by another program) is lost and the run
 // goes on; the result says whether the entry reached the file.
