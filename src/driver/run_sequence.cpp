@@ -102,7 +102,10 @@ void Main() {
     NTService::StartedEvent = startedEvent.get();
     DebugMode = HasDebugSwitch(::GetCommandLineW());
 
+    // A box waits for a click, perhaps for hours; the service must be able to start
+    // meanwhile, so the claim goes before the box comes.
     if (!isNT) {
+        instance.reset();
         ShowRefusal(kTextNeedsNtFamily);
     } else {
         platform::UniqueHandle thread(NTService::StartDispatcherThread());
@@ -113,6 +116,7 @@ void Main() {
             // 0: the dispatcher ended, the program was not started by the service
             // control manager; WAIT_FAILED: among others, no dispatcher thread at all.
             thread.reset();
+            instance.reset();
             ShowRefusal(kTextNeedsServiceStart);
         } else {
             NTService::SetServiceState(SERVICE_RUNNING);
