@@ -1,6 +1,7 @@
 #include "driver/activity_log.h"
 
 #include <cstring>
+#include <exception>
 
 #include "platform/handles.h"
 #include "platform/text.h"
@@ -59,20 +60,25 @@ const std::wstring& CurrentDateTimeText() {
     return text;
 }
 
-bool WriteLog(const std::wstring& message, bool always) {
+bool WriteLog(std::wstring_view message, bool always) noexcept {
     if (!DebugMode && !always) return false;
 
-    const std::string bytes =
-        platform::ToAnsi(FormatLogEntry(CurrentDateTimeText(), CurrentError, message));
-    // Others may read the log between entries, and so may a second writer append.
-    platform::UniqueFile file(::CreateFileW(LogFilePath().c_str(), FILE_APPEND_DATA,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                       nullptr) &&
-           written == bytes.size();
+    try {
+        const std::string bytes =
+            platform::ToAnsi(FormatLogEntry(CurrentDateTimeText(), CurrentError, message));
+        // Others may read the log between entries, and so may a second writer append.
+        platform::UniqueFile file(::CreateFileW(LogFilePath().c_str(), FILE_APPEND_DATA,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
+        DWORD written = 0;
+        return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                           nullptr) &&
+               written == bytes.size();
+    } catch (const std::exception&) {
+        // The text or the path could not be allocated: the entry is lost like an unwritable one.
+        return false;
+    }
 }
 
 }  // namespace basQuorvaneService

@@ -3,6 +3,7 @@
 // appended to and closed for each entry.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "driver/log_entry.h"
 
@@ -27,8 +28,9 @@ std::wstring LogFilePath();
 const std::wstring& CurrentDateTimeText();
 
 // Appends one entry when `always` is true or DebugMode is on. An entry that cannot be
-// written (read-only directory, file locked by another program) is lost and the run
-// goes on; the result says whether the entry reached the file.
-bool WriteLog(const std::wstring& message, bool always);
+// formatted (memory exhausted) or written (read-only directory, file locked by another
+// program) is lost and the run goes on; the result says whether the entry reached the
+// file. Never throws: failure handlers log with it.
+bool WriteLog(std::wstring_view message, bool always) noexcept;
 
 }  // namespace basQuorvaneService

@@ -1,5 +1,7 @@
 #include "driver/run_sequence.h"
 
+#include <cstdint>
+#include <exception>
 #include <new>
 #include <string>
 
@@ -33,31 +35,50 @@ void ShowRefusal(const wchar_t* text) {
     ::MessageBoxA(nullptr, message.c_str(), caption.c_str(), MB_ICONINFORMATION | MB_SETFOREGROUND);
 }
 
-void LogTitled(const wchar_t* text, bool always) {
-    WriteLog(std::wstring(ApplicationTitle) + text, always);
+// An entry whose text cannot be put together (memory exhausted) is lost like one that
+// cannot be written.
+void LogTitled(const wchar_t* text, bool always) noexcept {
+    try {
+        WriteLog(std::wstring(ApplicationTitle) + text, always);
+    } catch (const std::exception&) {
+    }
 }
 
-// Load, pass and their entries. Nothing may leave here: the run must still report
-// stopped. An unexpected failure ends the job early and is named in the log.
-void RunJob() {
+constexpr wchar_t kRunFailureEntry[] = L"(QuorvaneService.Run)";
+constexpr wchar_t kSeparator[] =
+    L"------------------------------------------------------------\r\n";
+static_assert(sizeof(kSeparator) / sizeof(wchar_t) == 60 + 2 + 1, "60 dashes and CR LF");
+
+// Names what ended the job early. When memory has run out the description, or the whole
+// entry, may be lost; nothing may leave here.
+void LogJobFailure(int32_t number, const wchar_t* description) noexcept {
+    try {
+        RecordError(number, description);
+    } catch (const std::exception&) {
+        ClearError();
+        CurrentError.Number = number;
+    }
+    WriteLog(kRunFailureEntry, true);
+    ClearError();
+}
+
+}  // namespace
+
+void (*JobCleanupPass)() = &basPendingRebootFiles::CleanupPass;
+
+void RunJob() noexcept {
     try {
         LogTitled(kTextLoadingList, true);
         basPendingRebootFiles::Load();
         LogTitled(kTextPreparingList, true);
-        basPendingRebootFiles::CleanupPass();
+        JobCleanupPass();
         LogTitled(kTextCleanupDone, true);
     } catch (const std::bad_alloc&) {
-        RecordError(7, L"Out of memory");
-        WriteLog(L"(QuorvaneService.Run)", true);
-        ClearError();
+        LogJobFailure(7, L"Out of memory");
     } catch (...) {
-        RecordError(51, L"Internal error");
-        WriteLog(L"(QuorvaneService.Run)", true);
-        ClearError();
+        LogJobFailure(51, L"Internal error");
     }
 }
-
-}  // namespace
 
 bool IsWindowsNT() {
     OSVERSIONINFOA info = {};
@@ -81,7 +102,10 @@ void Main() {
     NTService::StartedEvent = startedEvent.get();
     DebugMode = HasDebugSwitch(::GetCommandLineW());
 
+    // A box waits for a click, perhaps for hours; the service must be able to start
+    // meanwhile, so the claim goes before the box comes.
     if (!isNT) {
+        instance.reset();
         ShowRefusal(kTextNeedsNtFamily);
     } else {
         platform::UniqueHandle thread(NTService::StartDispatcherThread());
@@ -92,12 +116,13 @@ void Main() {
             // 0: the dispatcher ended, the program was not started by the service
             // control manager; WAIT_FAILED: among others, no dispatcher thread at all.
             thread.reset();
+            instance.reset();
             ShowRefusal(kTextNeedsServiceStart);
         } else {
             NTService::SetServiceState(SERVICE_RUNNING);
             LogTitled(kTextStarted, DebugMode);
             RunJob();
-            WriteLog(std::wstring(60, L'-') + L"\r\n", false);
+            WriteLog(kSeparator, false);
             NTService::SetServiceState(SERVICE_STOPPED);
             LogTitled(kTextStopped, true);
 

@@ -10,6 +10,14 @@ inline constexpr wchar_t SingleInstanceMutexName[] = L"Global\\QuorvaneService.S
 // True exactly when GetVersionExA reports the NT platform.
 bool IsWindowsNT();
 
+// Load, the pass and the entries around them. An exception out of them ends the job
+// early with a "(QuorvaneService.Run)" entry; none leaves here, so that the run still
+// reports stopped.
+void RunJob() noexcept;
+
+// The pass that RunJob runs; a test puts in one that fails.
+extern void (*JobCleanupPass)();
+
 // Refuses a second instance and platforms outside the NT family, brings up the bridge,
 // waits until the service control manager has really started the service, runs the
 // job and reports stopped. Returns when the process is to end.

@@ -30,8 +30,13 @@ std::wstring ServicePackText(const std::array<char, kServicePackChars>& field,
     return text.substr(first, text.find_last_not_of(L' ') - first + 1);
 }
 
-// Only the last character counts: "Service Pack 6a" and a text without a number give 0.
+bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+
+// The last digit counts. A lettered release ("Service Pack 6a") is read by the digit just
+// before its letters, or it would rank below the release it mends; a text without a
+// digit there gives 0.
 int16_t ServicePackNumber(std::wstring_view text) {
+    while (!text.empty() && IsAsciiLetter(text.back())) text.remove_suffix(1);
     if (text.empty()) return 0;
     const wchar_t last = text.back();
     return last >= L'0' && last <= L'9' ? static_cast<int16_t>(last - L'0') : 0;

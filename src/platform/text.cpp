@@ -31,18 +31,23 @@ unsigned Resolve(unsigned codePage) {
     return codePage == CP_ACP ? ::GetACP() : codePage;
 }
 
+// Best fit writes look-alikes (the full-width hyphen as "-", superscript two as "2"), which
+// read as other text. UTF-8 and the stateful code pages refuse the flag.
+DWORD NoBestFit(unsigned resolvedCodePage) {
+    return resolvedCodePage == CP_UTF8 || resolvedCodePage >= 50000 ? 0 : WC_NO_BEST_FIT_CHARS;
+}
+
 }  // namespace
 
 std::string ToAnsi(std::wstring_view text, unsigned codePage) {
-    return Narrow(text, codePage, 0);
+    const unsigned resolved = Resolve(codePage);
+    return Narrow(text, resolved, NoBestFit(resolved));
 }
 
 std::optional<std::string> ToAnsiExact(std::wstring_view text, unsigned codePage) {
     const unsigned resolved = Resolve(codePage);
-    // UTF-8 and the stateful code pages refuse WC_NO_BEST_FIT_CHARS; the round trip
-    // below catches every loss for them as well.
-    const DWORD flags = resolved == CP_UTF8 || resolved >= 50000 ? 0 : WC_NO_BEST_FIT_CHARS;
-    std::string bytes = Narrow(text, resolved, flags);
+    // The round trip catches every loss, also for the code pages without the flag.
+    std::string bytes = Narrow(text, resolved, NoBestFit(resolved));
     if (Widen(bytes, resolved) != text) return std::nullopt;
     return bytes;
 }

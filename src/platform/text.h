@@ -8,8 +8,8 @@ namespace platform {
 
 constexpr unsigned kAnsiCodePage = 0;  // CP_ACP
 
-// Characters the code page cannot hold become the platform's default character.
-// Used for text that is only shown or logged.
+// Characters the code page cannot hold become the platform's default character, never a
+// best-fit look-alike. Used for text that is only shown or logged.
 std::string ToAnsi(std::wstring_view text, unsigned codePage = kAnsiCodePage);
 
 // The exact ANSI form, or nothing when the text does not survive the conversion

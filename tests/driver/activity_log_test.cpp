@@ -4,6 +4,7 @@
 
 #include "driver/app_texts.h"
 #include "platform/handles.h"
+#include "platform/text.h"
 #include "platform/win32.h"
 #include "support/log_reader.h"
 #include "support/test_files.h"
@@ -110,11 +111,18 @@ TEST_F(ActivityLog, TextIsWrittenInTheAnsiCodePage) {
               "Zintra\xC7\xE5\xB3\xFD\xC4\xA3\xBF\xE9\xC7\xE5\xB3\xFD\xCD\xEA\xB3\xC9");
 }
 
+// Never a best-fit look-alike, which would read as other text.
 TEST_F(ActivityLog, CharactersOutsideTheCodePageBecomeTheDefaultCharacter) {
-    ASSERT_TRUE(WriteLog(L"a\x0E01z", true));  // Thai, not in code page 936
+    // Thai has no form in code page 936; superscript two, A with macron and A with grave
+    // have best-fit ones there ("2", and the lower-case letters).
+    ASSERT_TRUE(WriteLog(L"a\x0E01z \x00B2\x0100\x00C0", true));
     const auto entries = ParseLog(ReadBytes(LogFilePath()));
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].message, "a?z");
+    EXPECT_EQ(entries[0].message, "a?z ???");
+    // The same conversion (log and message boxes) under 1252, where the product
+    // signature's full-width hyphen and colon would become "-" and ":".
+    EXPECT_EQ(platform::ToAnsi(L"Varnholt\xFF0DZintra\xFF1A\x2212 \x00E9", 1252),
+              "Varnholt?Zintra?? \xE9");
 }
 
 TEST_F(ActivityLog, EntryIsLostWhileAnotherProgramHoldsTheFileExclusively) {

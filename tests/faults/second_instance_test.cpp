@@ -1,7 +1,8 @@
 // A second instance of the program while a run is under way, started every way it can
 // be: by hand, by the service control manager again, and under a second registration of
 // the same program. None may run, show anything or write anything; the first run goes on
-// untouched to its end.
+// untouched to its end. And the other way round: a start by hand that waits on its box
+// leaves the service free to run.
 #include <gtest/gtest.h>
 
 #include "driver/app_texts.h"
@@ -87,6 +88,49 @@ TEST(SecondInstance, StartedDuringARunItNeitherRunsNorDisturbsTheRun) {
     const auto messages = Messages(ParseLog(sandbox.ReadLog()));
     ASSERT_EQ(messages.size(), expected.size()) << "entries were added or lost";
     EXPECT_TRUE(messages == expected) << "the log is not the one run's, in order";
+}
+
+// A start by hand whose box B waits for a click must not keep the service from running.
+TEST(SecondInstance, AHandStartWaitingOnItsBoxDoesNotBlockTheService) {
+    ServiceSandbox sandbox;
+    TempDir files;
+    const std::wstring victim = files / L"victim.tmp";
+    WriteBytes(victim, "x");
+    WriteBytes(sandbox.ListPath(), ListFileBytes({ListedFile(victim)}));
+    sandbox.Register();
+
+    struct HandStart {  // a failed check must not leave it waiting on its box
+        platform::UniqueHandle process;
+        ~HandStart() {
+            if (process && !WaitForExit(process.get(), 0)) ::TerminateProcess(process.get(), 1);
+        }
+    } hand{LaunchProcess(L"\"" + sandbox.ExePath() + L"\"")};
+    ASSERT_TRUE(hand.process);
+    // In a prefix whose service manager has not run a service yet, the box comes only
+    // after about ten seconds.
+    ASSERT_TRUE(WaitForMessageBox(ApplicationTitle, 60000)) << "no box B: is there an X display?";
+
+    const ProcessResult started = sandbox.Start();
+    EXPECT_TRUE(started.finished);
+    EXPECT_EQ(started.exitCode, 0u) << started.output;
+    ASSERT_TRUE(sandbox.WaitUntilFinished(120000));
+    ExpectEndedStopped(sandbox);
+    EXPECT_FALSE(FileExists(victim));
+    EXPECT_EQ(Messages(ParseLog(sandbox.ReadLog())),
+              (std::vector<std::string>{Titled(basQuorvaneService::kTextLoadingList),
+                                        Titled(basQuorvaneService::kTextPreparingList),
+                                        Start(victim), Deleted(victim),
+                                        Titled(basQuorvaneService::kTextCleanupDone),
+                                        Titled(basQuorvaneService::kTextStopped)}));
+
+    // Only now is the box answered; its program then ends.
+    EXPECT_FALSE(WaitForExit(hand.process.get(), 0)) << "the hand start ended before its box was answered";
+    const SeenMessageBox box = DismissMessageBox(ApplicationTitle, 5000);
+    ASSERT_TRUE(box.found);
+    EXPECT_EQ(box.text, std::wstring(ApplicationTitle) + basQuorvaneService::kTextNeedsServiceStart);
+    DWORD exitCode = 99;
+    EXPECT_TRUE(WaitForExit(hand.process.get(), 10000, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
 }
 
 }  // namespace

@@ -61,14 +61,13 @@ TEST(cVersion, QueriesOnceAtConstructionWithTheNarrowRecordSize) {
     EXPECT_EQ(queryCalls, 1);
 }
 
-// Wine's nt40 says "Service Pack 6a": a lettered release, read as service pack 0.
+// Wine's nt40 says "Service Pack 6a": a lettered release, read by its digit.
 TEST(cVersion, UnderWineVersionOverrides) {
     struct Case {
         const wchar_t* wineVersion;
         const char* expected;  // verdict, version text, message: one a line
     } cases[] = {
-        {L"nt40", "0\nWindows NT 4.0 Build 1381\nYou are running Windows NT 4.0 Build 1381. You "
-                  "must be running at least NT 4.0 with SP 4 or greater\n"},
+        {L"nt40", "2\nWindows NT 4.0 Build 1381 SP 6\n\n"},
         {L"win2k", "3\nWindows NT 5.0 Build 2195 SP 4\n\n"},
     };
     for (const Case& c : cases) {

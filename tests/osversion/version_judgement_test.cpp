@@ -89,9 +89,20 @@ TEST(VersionJudgement, Nt4NeedsServicePack4) {
         {Record(2, 4, 0, 0xFFFF, "Service Pack 6"), L"Windows NT 4.0 SP 6", 2, L""},
         {Record(2, 4, 0, 1381, ""), L"Windows NT 4.0 Build 1381", 0,
          Running(L"Windows NT 4.0 Build 1381", kNt4)},
-        // A lettered release reads as service pack 0.
-        {Record(2, 4, 0, 1381, "Service Pack 6a"), L"Windows NT 4.0 Build 1381", 0,
-         Running(L"Windows NT 4.0 Build 1381", kNt4)},
+    });
+}
+
+// Trailing letters are passed over to the digit just before them; no digit there gives 0.
+TEST(ServicePackText, ALetteredReleaseIsReadByItsDigit) {
+    ExpectJudged({
+        {Record(2, 4, 0, 1381, "Service Pack 6a"), L"Windows NT 4.0 Build 1381 SP 6", 2, L""},
+        {Record(2, 4, 0, 0, " Service Pack 3Beta "), L"Windows NT 4.0 SP 3", 0,
+         Running(L"Windows NT 4.0 SP 3", kNt4)},
+        {Record(2, 4, 0, 0, "Service Pack"), L"Windows NT 4.0", 0, Running(L"Windows NT 4.0", kNt4)},
+        {Record(2, 4, 0, 0, "Service Pack 6 a"), L"Windows NT 4.0", 0,
+         Running(L"Windows NT 4.0", kNt4)},
+        {Record(2, 4, 0, 0, "Service Pack 6a."), L"Windows NT 4.0", 0,
+         Running(L"Windows NT 4.0", kNt4)},
     });
 }
 

@@ -26,14 +26,28 @@ bool IsMessageBoxShown(const std::wstring& caption) {
     return ::FindWindowW(kDialogClass, caption.c_str()) != nullptr;
 }
 
-SeenMessageBox DismissMessageBox(const std::wstring& caption, unsigned timeoutMs) {
-    SeenMessageBox seen;
+namespace {
+
+HWND FindBox(const std::wstring& caption, unsigned timeoutMs) {
     const DWORD start = ::GetTickCount();
     HWND box = nullptr;
     while ((box = ::FindWindowW(kDialogClass, caption.c_str())) == nullptr) {
-        if (::GetTickCount() - start > timeoutMs) return seen;
+        if (::GetTickCount() - start > timeoutMs) return nullptr;
         ::Sleep(100);
     }
+    return box;
+}
+
+}  // namespace
+
+bool WaitForMessageBox(const std::wstring& caption, unsigned timeoutMs) {
+    return FindBox(caption, timeoutMs) != nullptr;
+}
+
+SeenMessageBox DismissMessageBox(const std::wstring& caption, unsigned timeoutMs) {
+    SeenMessageBox seen;
+    const HWND box = FindBox(caption, timeoutMs);
+    if (box == nullptr) return seen;
     seen.found = true;
     ::EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&seen.text));
     ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);

@@ -16,4 +16,7 @@ SeenMessageBox DismissMessageBox(const std::wstring& caption, unsigned timeoutMs
 
 bool IsMessageBoxShown(const std::wstring& caption);
 
+// Waits up to timeoutMs for the box to be shown, and leaves it open.
+bool WaitForMessageBox(const std::wstring& caption, unsigned timeoutMs);
+
 }  // namespace testing_support

@@ -1,0 +1,111 @@
+// The job's catch-all: a pass that throws ends the job early with a named entry, and
+// nothing leaves RunJob, not even when memory has run out for the entry itself.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <stdexcept>
+
+#include "driver/activity_log.h"
+#include "driver/app_texts.h"
+#include "driver/run_sequence.h"
+#include "pendinglist/pending_reboot_files.h"
+#include "platform/win32.h"
+#include "support/log_reader.h"
+#include "support/test_files.h"
+
+namespace {
+
+// While set, every allocation of this process fails, as when memory has run out.
+bool allocationsFail = false;
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (!allocationsFail) {
+        if (void* block = std::malloc(size ? size : 1)) return block;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+
+namespace basQuorvaneService {
+namespace {
+
+using testing_support::Ansi;
+using testing_support::ParseLog;
+using testing_support::ReadBytes;
+
+// RunJob loads the real list beside the test executable (missing: created empty) and
+// writes the real log beside it.
+class RunJobTest : public ::testing::Test {
+protected:
+    void SetUp() override { Reset(); }
+    void TearDown() override {
+        allocationsFail = false;
+        JobCleanupPass = &basPendingRebootFiles::CleanupPass;
+        Reset();
+    }
+    static void Reset() {
+        for (const std::wstring& p :
+             {basPendingRebootFiles::ListFilePath(), basPendingRebootFiles::ListFilePath() + L".bad",
+              LogFilePath()}) {
+            ::DeleteFileW(p.c_str());
+        }
+        DebugMode = false;
+        ClearError();
+    }
+    static std::string Titled(const wchar_t* text) {
+        return Ansi(std::wstring(ApplicationTitle) + text);
+    }
+};
+
+TEST_F(RunJobTest, AThrowingPassEndsTheJobWithARunEntryNamingTheFailure) {
+    struct Case {
+        void (*pass)();
+        std::string header;
+    } cases[] = {
+        {[] { throw std::runtime_error("unexpected"); }, "0:51:Internal error"},
+        {[] { throw std::bad_alloc(); }, "0:7:Out of memory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.header);
+        ::DeleteFileW(LogFilePath().c_str());
+        JobCleanupPass = c.pass;
+        RunJob();
+        const auto entries = ParseLog(ReadBytes(LogFilePath()));
+        ASSERT_EQ(entries.size(), 3u);
+        EXPECT_EQ(entries[0].message, Titled(kTextLoadingList));
+        EXPECT_EQ(entries[1].message, Titled(kTextPreparingList));
+        EXPECT_EQ(entries[2].message, "(QuorvaneService.Run)");
+        EXPECT_EQ(entries[2].errorPart, c.header);
+        EXPECT_EQ(CurrentError.Number, 0) << "the failure stayed recorded after its entry";
+        EXPECT_TRUE(CurrentError.Description.empty());
+    }
+}
+
+TEST_F(RunJobTest, WhenMemoryHasRunOutTheEntriesAreLostAndNothingLeaves) {
+    allocationsFail = true;
+    const bool written = WriteLog(L"before", true);
+    allocationsFail = false;
+    EXPECT_FALSE(written) << "nothing to format the entry in";
+    ASSERT_TRUE(WriteLog(L"after", true));
+
+    JobCleanupPass = [] {
+        allocationsFail = true;
+        throw std::bad_alloc();
+    };
+    RunJob();  // a throw out of here would end the test program
+    const bool stillFailing = allocationsFail;
+    allocationsFail = false;
+    EXPECT_TRUE(stillFailing);
+    EXPECT_EQ(CurrentError.Number, 0);
+
+    const auto messages = testing_support::Messages(ParseLog(ReadBytes(LogFilePath())));
+    EXPECT_EQ(messages, (std::vector<std::string>{"after", Titled(kTextLoadingList),
+                                                  Titled(kTextPreparingList)}));
+}
+
+}  // namespace
+}  // namespace basQuorvaneService
