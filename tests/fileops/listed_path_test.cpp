@@ -27,7 +27,9 @@ void ExpectRows(std::initializer_list<Row> rows) {
             EXPECT_EQ(judged.path, row.judged);
             EXPECT_EQ(judged.OpenForm(), std::wstring(L"\\\\?\\") + row.judged);
         }
-        if (row.kind == R) EXPECT_EQ(judged.refusal, row.refusal);
+        if (row.kind == R) {
+            EXPECT_EQ(judged.refusal, row.refusal);
+        }
     }
 }
 
