@@ -1,7 +1,7 @@
 #include "tools/list_commands.h"
 
 #include "pendinglist/ansi_codec.h"
-#include "pendinglist/path_rules.h"
+#include "fileops/listed_path.h"
 #include "platform/text.h"
 #include "tools/list_update.h"
 #include "tools/tool_output.h"
@@ -88,12 +88,17 @@ int ListAdd(const ParsedArgs& args) {
         if (!parsed) throw UsageError{L"--flag takes a 32-bit number: " + args.Required(L"--flag")};
         flag = *parsed;
     }
-    // The cleanup pass ignores such paths, and no file name holds a wildcard.
-    if (!basPendingRebootFiles::IsFullyQualifiedPath(entryPath)) {
-        throw ToolFailure{L"not a fully qualified path (C:\\... or \\\\server\\...): " + entryPath};
+    // The cleanup pass would drop such a path as naming no file, or refuse it.
+    const fileops::ListedPath judged = fileops::JudgeListedPath(entryPath);
+    if (judged.kind == fileops::PathKind::NamesNoFile) {
+        throw ToolFailure{L"not a fully qualified path to a file (C:\\... or \\\\?\\C:\\...): " + entryPath};
     }
-    if (entryPath.find_first_of(L"*?") != std::wstring::npos) {
-        throw ToolFailure{L"a path with * or ? names no file: " + entryPath};
+    if (judged.kind == fileops::PathKind::Refused) {
+        throw ToolFailure{(judged.refusal == fileops::kErrorNotSupported
+                               ? L"a path on another host, which the service never connects to: "
+                               : L"a pattern, a device name, a stream or a control character names no "
+                                 L"file the service may clear: ") +
+                          entryPath};
     }
     CheckStorable(L"the path", entryPath);
     CheckStorable(L"--extra", extra);

@@ -40,7 +40,8 @@ const std::vector<Command>& Commands() {
          {}, {}, ListShow},
         {L"list", L"add", L"list add FILE PATH [--flag N] [--extra TEXT]\r\n"
                           L"    Appends an entry, creating the list when it is missing. PATH must be fully\r\n"
-                          L"    qualified (C:\\... or \\\\server\\...) and hold only characters of the ANSI code page.",
+                          L"    qualified (C:\\... or \\\\?\\C:\\...), name a file the service may clear and hold only\r\n"
+                          L"    characters of the ANSI code page.",
          {L"--flag", L"--extra"}, {}, ListAdd},
         {L"list", L"remove", L"list remove FILE PATH\r\n"
                              L"    Removes the first entry whose path matches without regard to case.",

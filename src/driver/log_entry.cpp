@@ -28,6 +28,12 @@ std::wstring FormatLogEntry(std::wstring_view dateTime, const ErrorRecord& error
     return entry;
 }
 
+void ReplaceControlCharacters(std::wstring& text, wchar_t replacement) {
+    for (wchar_t& c : text) {
+        if (c < 0x20) c = replacement;
+    }
+}
+
 std::wstring DirectoryOf(std::wstring_view modulePath) {
     const size_t slash = modulePath.find_last_of(L"\\/");
     std::wstring dir(slash == std::wstring_view::npos ? std::wstring_view{}

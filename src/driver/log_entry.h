@@ -21,6 +21,10 @@ std::wstring JoinDateTime(std::wstring_view shortDate, std::wstring_view longTim
 std::wstring FormatLogEntry(std::wstring_view dateTime, const ErrorRecord& error,
                             std::wstring_view message);
 
+// Replaces each control character (U+0000 to U+001F) with `replacement`, so that a text
+// taken from outside cannot break a log line and forge entries.
+void ReplaceControlCharacters(std::wstring& text, wchar_t replacement);
+
 // The directory of a module path with exactly one trailing backslash.
 std::wstring DirectoryOf(std::wstring_view modulePath);
 

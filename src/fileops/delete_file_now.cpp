@@ -1,13 +1,17 @@
 #include "fileops/delete_file_now.h"
 
-#include "fileops/platform_path.h"
+#include "fileops/checked_file.h"
+#include "fileops/file_api.h"
 #include "platform/win32.h"
 
 namespace basQuorvaneService {
 
 bool DeleteFileNow(const std::wstring& path) {
-    const auto target = fileops_detail::AnsiTargetPath(path);
-    return target && ::DeleteFileA(target->c_str()) != 0;
+    const fileops::ListedPath judged = fileops::JudgePathForFileCalls(path);
+    if (judged.kind != fileops::PathKind::File) return false;
+    fileops::CheckedFile file = fileops::OpenChecked(judged, DELETE | FILE_READ_ATTRIBUTES);
+    return file.outcome == fileops::OpenOutcome::Opened &&
+           fileops::MarkForDeletion(file.handle.get(), judged.path, RealFileApi()) == ERROR_SUCCESS;
 }
 
 }  // namespace basQuorvaneService

@@ -1,17 +1,57 @@
 #include "fileops/file_funcs.h"
 
-#include "fileops/delete_file_now.h"
+#include <vector>
+
+#include "fileops/checked_file.h"
 #include "fileops/file_api.h"
-#include "fileops/platform_path.h"
-#include "platform/file_errors.h"
-#include "platform/handles.h"
 #include "platform/win32.h"
 
-using fileops_detail::AnsiPatternPath;
-using fileops_detail::AnsiTargetPath;
+using fileops::CheckedFile;
+using fileops::JudgePathForFileCalls;
+using fileops::ListedPath;
+using fileops::OpenChecked;
+using fileops::OpenOutcome;
+using fileops::PathKind;
+
+namespace {
+
+BOOL WINAPI RealSetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info,
+                                           DWORD size) {
+    return ::SetFileInformationByHandle(file, kind, info, size);
+}
+
+BOOL WINAPI RealMoveFileExW(LPCWSTR source, LPCWSTR destination, DWORD flags) {
+    return ::MoveFileExW(source, destination, flags);
+}
+
+// What a path that failed to open for a change still is: a file that checks out (the
+// operation failed), or none (the source is not there).
+bool IsCheckedFile(const ListedPath& path) {
+    return OpenChecked(path, FILE_READ_ATTRIBUTES).outcome == OpenOutcome::Opened;
+}
+
+// A file that checks out but could not be opened for the change: failed, with the open's
+// error left for the caller; otherwise the source is not there.
+int32_t FailedOrMissing(const ListedPath& path, DWORD openError) {
+    if (!IsCheckedFile(path)) return cFileFuncs::kSourceMissing;
+    ::SetLastError(openError);
+    return cFileFuncs::kFailed;
+}
+
+// A request by path for the next restart names a file checked now, or, for a file that
+// is not there, a folder checked now.
+bool MayRequestAtRestart(const ListedPath& path) {
+    if (path.kind != PathKind::File) return false;
+    const CheckedFile file = OpenChecked(path, FILE_READ_ATTRIBUTES);
+    if (file.outcome == OpenOutcome::Opened) return true;
+    return file.outcome == OpenOutcome::NotFound &&
+           fileops::OpenCheckedFolder(path).outcome == OpenOutcome::Opened;
+}
+
+}  // namespace
 
 const FileApi& RealFileApi() {
-    static const FileApi api{::MoveFileExA, ::SetFileAttributesA};
+    static const FileApi api{RealSetFileInformationByHandle, RealMoveFileExW};
     return api;
 }
 
@@ -20,25 +60,39 @@ cFileFuncs::cFileFuncs() : api_(&RealFileApi()) {}
 cFileFuncs::cFileFuncs(const FileApi& api) : api_(&api) {}
 
 bool cFileFuncs::DoesFileExist(std::wstring sFile) const {
-    const auto pattern = AnsiPatternPath(sFile);
-    if (!pattern) return false;
-    WIN32_FIND_DATAA found;
-    platform::UniqueFind search(::FindFirstFileA(pattern->c_str(), &found));
-    if (!search) return false;
-    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    const ListedPath path = JudgePathForFileCalls(sFile);
+    return path.kind == PathKind::File && IsCheckedFile(path);
 }
 
 int32_t cFileFuncs::MoveFile2(std::wstring strSourceFile, std::wstring strDestination,
                               bool blnReplace) const {
-    if (!DoesFileExist(strSourceFile)) return kSourceMissing;
-    const auto source = AnsiTargetPath(strSourceFile);
-    const auto destination = AnsiTargetPath(strDestination);
-    if (!source || !destination) return kFailed;
-    const DWORD flags = MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH |
-                        (blnReplace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (!api_->MoveFileExA(source->c_str(), destination->c_str(), flags)) return kFailed;
+    const ListedPath source = JudgePathForFileCalls(strSourceFile);
+    if (source.kind != PathKind::File) return kSourceMissing;
+    CheckedFile file = OpenChecked(source, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
+    if (file.outcome == OpenOutcome::Failed) return FailedOrMissing(source, file.error);
+    if (file.outcome != OpenOutcome::Opened) return kSourceMissing;
+
+    const ListedPath destination = JudgePathForFileCalls(strDestination);
+    if (destination.kind != PathKind::File) return kFailed;
+    const CheckedFile folder = fileops::OpenCheckedFolder(destination);
+    if (folder.outcome != OpenOutcome::Opened) return kFailed;
+
+    // The new name in the platform's own namespace form, which both the rename call and
+    // the file system take as it stands.
+    const std::wstring target = L"\\??\\" + destination.path;
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = blnReplace ? TRUE : FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    target.copy(rename->FileName, target.size());
+    if (!api_->SetFileInformationByHandle(file.handle.get(), FileRenameInfo, rename,
+                                          static_cast<DWORD>(buffer.size()))) {
+        return kFailed;
+    }
+    file.handle.reset();
     // A move the platform reports done while the source still stands did not happen.
-    return DoesFileExist(strSourceFile) ? kFailed : kDone;
+    return IsCheckedFile(source) ? kFailed : kDone;
 }
 
 int32_t cFileFuncs::MoveFile(std::wstring strSourceFile, std::wstring strDestination) const {
@@ -51,33 +105,37 @@ void cFileFuncs::DeleteFileUntilReboot(std::wstring strFile) const {
 
 void cFileFuncs::MoveFileUntilReboot(std::wstring strSourceFile,
                                      std::optional<std::wstring> strDestination) const {
-    // A request the platform could never carry out is not registered at all.
-    const auto source = AnsiTargetPath(strSourceFile);
-    if (!source) return;
-    std::optional<std::string> destination;
-    if (strDestination) {
-        destination = AnsiTargetPath(*strDestination);
-        if (!destination) return;
+    // A request the platform would carry out on another file, or on none, is not made.
+    const ListedPath source = JudgePathForFileCalls(strSourceFile);
+    if (!MayRequestAtRestart(source)) return;
+    if (!strDestination) {
+        fileops::RequestDeleteAtRestart(source, *api_);
+        return;
     }
-    // A null destination together with the delay flag asks for a delete at restart.
-    api_->MoveFileExA(source->c_str(), destination ? destination->c_str() : nullptr,
+    const ListedPath destination = JudgePathForFileCalls(*strDestination);
+    if (destination.kind != PathKind::File ||
+        fileops::OpenCheckedFolder(destination).outcome != OpenOutcome::Opened) {
+        return;
+    }
+    api_->MoveFileExW(source.OpenForm().c_str(), destination.OpenForm().c_str(),
                       MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 void cFileFuncs::SafeKill(std::wstring strFile) const { DeleteFile(std::move(strFile)); }
 
 int32_t cFileFuncs::DeleteFile(std::wstring strFile) const {
-    // Every failure inside, the existence test and the attribute reset included, ends
-    // the operation with "failed".
-    try {
-        if (!DoesFileExist(strFile)) return kSourceMissing;
-        const auto target = AnsiTargetPath(strFile);
-        if (!target) throw platform::FileError(ERROR_INVALID_NAME, L"DeleteFile");
-        if (!api_->SetFileAttributesA(target->c_str(), FILE_ATTRIBUTE_NORMAL)) {
-            throw platform::FileError(::GetLastError(), L"DeleteFile");
-        }
-        return basQuorvaneService::DeleteFileNow(strFile) ? kDone : kFailed;
-    } catch (...) {
+    const ListedPath path = JudgePathForFileCalls(strFile);
+    if (path.kind != PathKind::File) return kSourceMissing;
+    CheckedFile file = OpenChecked(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
+    if (file.outcome == OpenOutcome::Failed) return FailedOrMissing(path, file.error);
+    if (file.outcome != OpenOutcome::Opened) return kSourceMissing;
+
+    // The attribute reset, through the same handle: read-only, hidden, system and archive
+    // cleared, the times left as they are (zero means "unchanged").
+    FILE_BASIC_INFO basic = {};
+    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (!api_->SetFileInformationByHandle(file.handle.get(), FileBasicInfo, &basic, sizeof(basic))) {
         return kFailed;
     }
+    return fileops::MarkForDeletion(file.handle.get(), path.path, *api_) == ERROR_SUCCESS ? kDone : kFailed;
 }

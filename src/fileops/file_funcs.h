@@ -1,9 +1,9 @@
 #pragma once
 // The file operations with which the service tests, moves and removes the files of its
 // list. They report through their results and never raise because a platform call
-// failed. Paths reach the platform through the ANSI calls; a path that the ANSI code page
-// cannot hold exactly names no file here, so that a lossy conversion (an unmappable
-// character becomes the wildcard '?') can never reach another file.
+// failed. Every path is judged as a listed path is, and a file is reached only through a
+// handle checked to name it: a pattern, a path the ANSI code page cannot hold exactly,
+// another host, a device or a folder redirected by a link names no file here.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,16 +20,18 @@ public:
     cFileFuncs();
     explicit cFileFuncs(const FileApi& api);
 
-    // True only for an existing file: a directory, or a path that cannot be searched,
-    // gives false. A wildcard path is judged by its first match.
+    // True only for an existing file that the path names: a directory, a pattern, or a
+    // path through a redirected folder gives false.
     bool DoesFileExist(std::wstring sFile) const;
 
-    // Moves with copy allowed and write-through; 3 only when the source is gone after.
+    // Renames through the checked handle into a checked folder; 3 only when the source is
+    // gone after. A move to another volume cannot be made through the handle: 2.
     int32_t MoveFile2(std::wstring strSourceFile, std::wstring strDestination,
                       bool blnReplace) const;
     int32_t MoveFile(std::wstring strSourceFile, std::wstring strDestination) const;
 
-    // Asks the platform to delete the file at the next restart; never fails.
+    // Asks the platform to delete the file at the next restart, for a file that checks out
+    // or, when there is none, for a path whose folder checks out; never fails.
     void DeleteFileUntilReboot(std::wstring strFile) const;
     // No destination asks for a delete, not a move.
     void MoveFileUntilReboot(std::wstring strSourceFile,

@@ -1,8 +1,9 @@
 #include "driver/activity_log.h"
-#include "fileops/delete_file_now.h"
-#include "fileops/file_funcs.h"
-#include "pendinglist/path_rules.h"
+#include "eventlog/format_msg.h"
+#include "fileops/clear_file.h"
+#include "fileops/pending_deletes.h"
 #include "pendinglist/pending_reboot_files.h"
+#include "platform/win32.h"
 
 namespace basPendingRebootFiles {
 namespace {
@@ -15,6 +16,19 @@ constexpr wchar_t kLabelStart[] = L"清除文件：";            // clearing fil
 constexpr wchar_t kLabelDeleted[] = L"完成清除文件：";      // finished clearing file:
 constexpr wchar_t kLabelGone[] = L"文件已经不存在：";       // file no longer exists:
 constexpr wchar_t kLabelScheduled[] = L"重新启动后清除文件：";  // file will be cleared after restart:
+constexpr wchar_t kLabelRefused[] = L"拒绝清除文件：";      // refused to clear file:
+
+// The code page's default character, which stands in the log for a control character of
+// a listed path: a path must not be able to break its line and forge entries.
+wchar_t LogDefaultCharacter() {
+    static const wchar_t character = [] {
+        CPINFO info = {};
+        const bool ascii = ::GetCPInfo(CP_ACP, &info) && info.DefaultChar[0] > 0 &&
+                           info.DefaultChar[0] < 0x80 && info.DefaultChar[1] == 0;
+        return ascii ? static_cast<wchar_t>(info.DefaultChar[0]) : L'?';
+    }();
+    return character;
+}
 
 void LogStep(const wchar_t* label, const std::wstring& path) {
     std::wstring message;
@@ -22,14 +36,28 @@ void LogStep(const wchar_t* label, const std::wstring& path) {
     message += kSignature;
     message += label;
     message += path;
+    basQuorvaneService::ReplaceControlCharacters(message, LogDefaultCharacter());
     basQuorvaneService::WriteLog(message, true);
+}
+
+// The refused line's header names the reason: its number and the system's text for it.
+void LogRefused(const std::wstring& path, uint32_t error) {
+    std::wstring text = modFormatMsg::SystemErrorText(static_cast<int32_t>(error));
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
+        text.pop_back();
+    }
+    basQuorvaneService::RecordError(static_cast<int32_t>(error), std::move(text));
+    LogStep(kLabelRefused, path);
+    basQuorvaneService::ClearError();
 }
 
 }  // namespace
 
 void CleanupPass() {
-    const cFileFuncs& files = FileFuncs();
     PendingRebootList& list = List();
+    if (list.Count() == 0) return;
+    // The requests the platform already holds, once for the whole pass.
+    fileops::PendingDeletes pending = fileops::PendingDeletes::Read();
 
     // Slots keep their numbers while entries are removed, so the walk takes up exactly
     // the entries the list held at the start, each once, in order. A removal only ever
@@ -46,17 +74,22 @@ void CleanupPass() {
         path.assign(entry.Path.data(), entry.Path.size());
         LogStep(kLabelStart, path);
 
-        // A path that is not fully qualified names no file: it would otherwise be taken
-        // relative to the service's working directory, the system directory.
-        if (!IsFullyQualifiedPath(path) || !files.DoesFileExist(path)) {
+        const fileops::ClearOutcome outcome = fileops::ClearListedFile(path, pending);
+        switch (outcome.result) {
+        case fileops::ClearResult::Gone:
             list.RemoveEntry(path);
             LogStep(kLabelGone, path);
-        } else if (basQuorvaneService::DeleteFileNow(path)) {
+            break;
+        case fileops::ClearResult::Deleted:
             list.RemoveEntry(path);
             LogStep(kLabelDeleted, path);
-        } else {
-            files.DeleteFileUntilReboot(path);
+            break;
+        case fileops::ClearResult::Scheduled:
             LogStep(kLabelScheduled, path);
+            break;
+        case fileops::ClearResult::Refused:
+            LogRefused(path, outcome.error);
+            break;
         }
     }
 }

@@ -20,6 +20,7 @@ std::string Start(const std::wstring& path) { return Line(L"清除文件：", pa
 std::string Deleted(const std::wstring& path) { return Line(L"完成清除文件：", path); }
 std::string Gone(const std::wstring& path) { return Line(L"文件已经不存在：", path); }
 std::string Scheduled(const std::wstring& path) { return Line(L"重新启动后清除文件：", path); }
+std::string Refused(const std::wstring& path) { return Line(L"拒绝清除文件：", path); }
 
 std::string Titled(const wchar_t* text) {
     return testing_support::Ansi(std::wstring(basQuorvaneService::ApplicationTitle) + text);

@@ -12,6 +12,7 @@ std::string Start(const std::wstring& path);
 std::string Deleted(const std::wstring& path);
 std::string Gone(const std::wstring& path);
 std::string Scheduled(const std::wstring& path);
+std::string Refused(const std::wstring& path);
 // The title and one of the run's texts.
 std::string Titled(const wchar_t* text);
 

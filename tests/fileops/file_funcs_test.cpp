@@ -45,15 +45,6 @@ TEST_F(FileFuncs, ExistenceIsTrueOnlyForAFile) {
     EXPECT_FALSE(files.DoesFileExist(dir / L"nofolder\\a.tmp"));
 }
 
-TEST_F(FileFuncs, AWildcardPathIsJudgedByItsMatch) {
-    MakeFile(L"only.tmp");
-    MakeDir(L"onlydir.d");
-    EXPECT_TRUE(files.DoesFileExist(dir / L"*.tmp"));
-    EXPECT_TRUE(files.DoesFileExist(dir / L"onl?.tmp"));
-    EXPECT_FALSE(files.DoesFileExist(dir / L"*.d"));
-    EXPECT_FALSE(files.DoesFileExist(dir / L"*.none"));
-}
-
 TEST_F(FileFuncs, DirectoriesAndEmptyPathsAreNeitherDeletedNorMoved) {
     const std::wstring sub = MakeDir(L"sub");
     EXPECT_EQ(files.DeleteFile(sub), cFileFuncs::kSourceMissing);
@@ -122,20 +113,24 @@ TEST_F(FileFuncs, MoveToAFreshNameInAnotherFolder) {
 
 // --- Paths that must never reach another file ---
 
-TEST_F(FileFuncs, AWildcardPathNeitherDeletesNorMovesWhatItMatches) {
+TEST_F(FileFuncs, APatternNamesNoFileAndReachesNoneOfItsMatches) {
     testing_support::PendingRenamesGuard restore;
     const std::wstring matched = MakeFile(L"victim.tmp", "keep");
-    const std::wstring pattern = dir / L"vict*.tmp";
-    ASSERT_TRUE(files.DoesFileExist(pattern));
-    EXPECT_EQ(files.DeleteFile(pattern), cFileFuncs::kFailed);
-    EXPECT_FALSE(DeleteFileNow(pattern));
-    EXPECT_EQ(files.MoveFile2(pattern, dir / L"moved.tmp", true), cFileFuncs::kFailed);
-    EXPECT_EQ(files.MoveFile(dir / L"victi?.tmp", dir / L"moved.tmp"), cFileFuncs::kFailed);
-    files.SafeKill(pattern);
-    files.DeleteFileUntilReboot(pattern);
+    MakeDir(L"onlydir.d");
+    for (const std::wstring& pattern : {dir / L"vict*.tmp", dir / L"victi?.tmp", dir / L"*.d", dir / L"v<.tmp"}) {
+        SCOPED_TRACE(testing::PrintToString(pattern));
+        EXPECT_FALSE(files.DoesFileExist(pattern));
+        EXPECT_EQ(files.DeleteFile(pattern), cFileFuncs::kSourceMissing);
+        EXPECT_FALSE(DeleteFileNow(pattern));
+        EXPECT_EQ(files.MoveFile2(pattern, dir / L"moved.tmp", true), cFileFuncs::kSourceMissing);
+        EXPECT_EQ(files.MoveFile(matched, pattern), cFileFuncs::kFailed) << "nor as a destination";
+        files.SafeKill(pattern);
+        files.DeleteFileUntilReboot(pattern);
+        EXPECT_FALSE(HasPendingDelete(pattern));
+    }
     EXPECT_EQ(ReadBytes(matched), "keep");
+    EXPECT_TRUE(DirectoryExists(dir / L"onlydir.d"));
     EXPECT_FALSE(FileExists(dir / L"moved.tmp"));
-    EXPECT_FALSE(HasPendingDelete(pattern));
 }
 
 TEST_F(FileFuncs, APathTheCodePageCannotHoldNamesNoFile) {
@@ -187,39 +182,53 @@ TEST_F(FileFuncs, MoveAtRestartRegistersSourceAndDestination) {
 
 // --- Faults a real file system does not produce on demand ---
 
+std::vector<FILE_INFO_BY_HANDLE_CLASS> seenKinds;
 std::vector<DWORD> seenFlags;
 std::vector<bool> seenNullDestination;
-BOOL WINAPI RecordingMove(LPCSTR, LPCSTR destination, DWORD flags) {
+std::wstring vanishing;
+BOOL WINAPI LyingSetInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size) {
+    seenKinds.push_back(kind);
+    if (kind == FileRenameInfo) return TRUE;  // reports done, moves nothing
+    return ::SetFileInformationByHandle(file, kind, info, size);
+}
+BOOL WINAPI RecordingMove(LPCWSTR, LPCWSTR destination, DWORD flags) {
     seenFlags.push_back(flags);
     seenNullDestination.push_back(destination == nullptr);
-    return TRUE;  // reports done, moves nothing
+    return TRUE;
 }
-BOOL WINAPI VanishingSetAttributes(LPCSTR path, DWORD attributes) {
-    ::DeleteFileA(path);  // another program removes the file first
-    return ::SetFileAttributesA(path, attributes);
+BOOL WINAPI VanishingSetInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size) {
+    if (kind == FileBasicInfo) {
+        ::DeleteFileW(vanishing.c_str());  // another program removes the file first
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return ::SetFileInformationByHandle(file, kind, info, size);
 }
 
 TEST_F(FileFuncs, AMoveReportedDoneWhileTheSourceRemainsFailed) {
-    const FileApi lying{RecordingMove, ::SetFileAttributesA};
+    const FileApi lying{LyingSetInformation, RecordingMove};
     const cFileFuncs seamed(lying);
     const std::wstring source = MakeFile(L"src.tmp");
+    seenKinds.clear();
     seenFlags.clear();
     seenNullDestination.clear();
     EXPECT_EQ(seamed.MoveFile2(source, dir / L"d.tmp", false), cFileFuncs::kFailed);
     EXPECT_EQ(seamed.MoveFile2(source, dir / L"d.tmp", true), cFileFuncs::kFailed);
+    EXPECT_EQ(seenKinds, (std::vector<FILE_INFO_BY_HANDLE_CLASS>{FileRenameInfo, FileRenameInfo}));
     seamed.DeleteFileUntilReboot(source);
     seamed.MoveFileUntilReboot(source, dir / L"d.tmp");
-    EXPECT_EQ(seenFlags, (std::vector<DWORD>{10, 11, 4, 4}));
-    EXPECT_EQ(seenNullDestination, (std::vector<bool>{false, false, true, false}));
+    EXPECT_EQ(seenFlags, (std::vector<DWORD>{4, 4}));
+    EXPECT_EQ(seenNullDestination, (std::vector<bool>{true, false}));
 }
 
 TEST_F(FileFuncs, AFileThatVanishesBeforeTheAttributeResetGivesFailed) {
-    const FileApi racing{::MoveFileExA, VanishingSetAttributes};
+    const FileApi racing{VanishingSetInformation, RecordingMove};
     const cFileFuncs seamed(racing);
-    const std::wstring path = MakeFile(L"gone-soon.tmp");
-    EXPECT_EQ(seamed.DeleteFile(path), cFileFuncs::kFailed);
-    EXPECT_FALSE(FileExists(path));
-    seamed.SafeKill(MakeFile(L"gone-too.tmp"));  // silent all the same
+    vanishing = MakeFile(L"gone-soon.tmp");
+    EXPECT_EQ(seamed.DeleteFile(vanishing), cFileFuncs::kFailed);
+    EXPECT_FALSE(FileExists(vanishing));
+    vanishing = MakeFile(L"gone-too.tmp");
+    seamed.SafeKill(vanishing);  // silent all the same
 }
 
 TEST_F(FileFuncs, ArgumentsAreTakenByValue) {

@@ -167,13 +167,13 @@ TEST_F(ListFile, AReadOnlyListIsReadAndAReadOnlyOldFileIsReplacedBySave) {
     EXPECT_FALSE(FileExists(basQuorvaneService::LogFilePath()));
 }
 
-BOOL WINAPI RefuseAttributes(LPCSTR, DWORD) {
+BOOL WINAPI RefuseAttributes(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD) {
     ::SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
 }
 
 TEST_F(ListFile, SaveLeavesExactlyTheRecordWhenTheOldFileCannotBeDeleted) {
-    const FileApi stubborn{::MoveFileExA, RefuseAttributes};
+    const FileApi stubborn{RefuseAttributes, ::MoveFileExW};
     const cFileFuncs undeletable(stubborn);
     UseFileFuncsForTesting(&undeletable);
     WriteBytes(path, Record({{"C:\\a-much-longer-path.tmp", "extra", 0}}));

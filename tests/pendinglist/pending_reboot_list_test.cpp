@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "pendinglist/path_rules.h"
 
 namespace basPendingRebootFiles {
 namespace {
@@ -100,19 +99,6 @@ TEST(PendingRebootList, RemovalsAgreeWithACopyingListOverAMixedSequence) {
         ASSERT_EQ(list.Count(), static_cast<int32_t>(reference.size()));
     }
     EXPECT_EQ(Paths(list), reference);
-}
-
-TEST(PathRules, OnlyDriveAndUncPathsAreFullyQualified) {
-    EXPECT_TRUE(IsFullyQualifiedPath(L"C:\\a.tmp"));
-    EXPECT_TRUE(IsFullyQualifiedPath(L"z:\\"));
-    EXPECT_TRUE(IsFullyQualifiedPath(L"\\\\server\\share\\a"));
-    EXPECT_TRUE(IsFullyQualifiedPath(L"\\\\?\\C:\\a"));
-    EXPECT_FALSE(IsFullyQualifiedPath(L"a.tmp"));
-    EXPECT_FALSE(IsFullyQualifiedPath(L"C:a.tmp"));
-    EXPECT_FALSE(IsFullyQualifiedPath(L"\\a.tmp"));
-    EXPECT_FALSE(IsFullyQualifiedPath(L"..\\a.tmp"));
-    EXPECT_FALSE(IsFullyQualifiedPath(L"1:\\a"));
-    EXPECT_FALSE(IsFullyQualifiedPath(L""));
 }
 
 }  // namespace

@@ -1,0 +1,183 @@
+#include "fileops/checked_file.h"
+
+#include <optional>
+#include <vector>
+
+#include "fileops/file_api.h"
+#include "platform/text.h"
+#include "platform/win32.h"
+
+namespace fileops {
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// A reparse point in the last component is opened itself, never followed.
+constexpr DWORD kOpenFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
+
+DWORD LastErrorOr(DWORD fallback) {
+    const DWORD error = ::GetLastError();
+    return error != ERROR_SUCCESS ? error : fallback;
+}
+
+bool SameText(const std::wstring& a, const std::wstring& b) {
+    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::wstring WithoutLiteralPrefix(std::wstring path) {
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
+    if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
+    return path;
+}
+
+// The path of the object behind the handle, as "X:\dir\name". The platform's own answer
+// where it gives one; where it fails on a long path, the name on the volume joined to
+// the judged path's drive, once the handle is known to be on that drive's volume.
+std::optional<std::wstring> FinalPathOf(HANDLE handle, const std::wstring& judged) {
+    std::vector<wchar_t> buffer(MAX_PATH + 8);
+    for (;;) {
+        const DWORD length = ::GetFinalPathNameByHandleW(
+            handle, buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
+        if (length == 0) break;
+        if (length < buffer.size()) return WithoutLiteralPrefix(std::wstring(buffer.data(), length));
+        buffer.resize(length + 1);
+    }
+
+    std::vector<unsigned char> info(sizeof(FILE_NAME_INFO) + 65536 * sizeof(wchar_t));
+    if (!::GetFileInformationByHandleEx(handle, FileNameInfo, info.data(),
+                                        static_cast<DWORD>(info.size()))) {
+        return std::nullopt;
+    }
+    const auto* name = reinterpret_cast<const FILE_NAME_INFO*>(info.data());
+    DWORD handleSerial = 0, driveSerial = 0;
+    const std::wstring root = judged.substr(0, 3);
+    if (!::GetVolumeInformationByHandleW(handle, nullptr, 0, &handleSerial, nullptr, nullptr, nullptr, 0) ||
+        !::GetVolumeInformationW(root.c_str(), nullptr, 0, &driveSerial, nullptr, nullptr, nullptr, 0) ||
+        handleSerial != driveSerial) {
+        return std::nullopt;
+    }
+    return judged.substr(0, 2) + std::wstring(name->FileName, name->FileNameLength / sizeof(wchar_t));
+}
+
+// The judged path with short (8.3) names expanded; the path itself when none can be.
+std::wstring LongFormOf(const std::wstring& judged) {
+    const std::wstring asked = judged.size() < MAX_PATH ? judged : L"\\\\?\\" + judged;
+    const DWORD needed = ::GetLongPathNameW(asked.c_str(), nullptr, 0);
+    if (needed == 0) return judged;
+    std::wstring expanded(needed, L'\0');
+    const DWORD length = ::GetLongPathNameW(asked.c_str(), expanded.data(), needed);
+    if (length == 0 || length >= needed) return judged;
+    expanded.resize(length);
+    return WithoutLiteralPrefix(std::move(expanded));
+}
+
+CheckedFile Open(const std::wstring& judged, DWORD access) {
+    CheckedFile result;
+    result.handle.reset(::CreateFileW((L"\\\\?\\" + judged).c_str(), access, kShareAll, nullptr,
+                                      OPEN_EXISTING, kOpenFlags, nullptr));
+    if (!result.handle) {
+        result.error = LastErrorOr(ERROR_ACCESS_DENIED);
+        const bool missing = result.error == ERROR_FILE_NOT_FOUND || result.error == ERROR_PATH_NOT_FOUND;
+        result.outcome = missing ? OpenOutcome::NotFound : OpenOutcome::Failed;
+        return result;
+    }
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!::GetFileInformationByHandle(result.handle.get(), &info)) {
+        result.error = LastErrorOr(ERROR_ACCESS_DENIED);
+        result.handle.reset();
+        return result;
+    }
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        result.outcome = OpenOutcome::Directory;
+        result.handle.reset();
+        return result;
+    }
+    if (!NamesJudgedPath(result.handle.get(), judged)) {
+        result.outcome = OpenOutcome::Redirected;
+        result.error = kErrorReparsePointEncountered;
+        result.handle.reset();
+        return result;
+    }
+    result.outcome = OpenOutcome::Opened;
+    return result;
+}
+
+}  // namespace
+
+ListedPath JudgePathForFileCalls(const std::wstring& text) {
+    ListedPath judged = JudgeListedPath(text);
+    if (judged.kind == PathKind::File && !platform::ToAnsiExact(text)) {
+        judged = ListedPath{PathKind::Refused, {}, kErrorInvalidName};
+    }
+    return judged;
+}
+
+bool NamesJudgedPath(HANDLE handle, const std::wstring& judged) {
+    const auto final = FinalPathOf(handle, judged);
+    if (!final) return false;
+    if (SameText(*final, judged)) return true;
+    // Only when they differ: a short name on the path is no redirection.
+    return SameText(*final, LongFormOf(judged));
+}
+
+CheckedFile OpenChecked(const ListedPath& path, unsigned long access) {
+    return Open(path.path, access);
+}
+
+CheckedFile OpenCheckedFolder(const ListedPath& path) {
+    const size_t slash = path.path.find_last_of(L'\\');
+    // "X:\name" lies in the drive's root, which keeps its backslash.
+    const std::wstring folder = path.path.substr(0, slash < 3 ? 3 : slash);
+    CheckedFile result;
+    result.handle.reset(::CreateFileW((L"\\\\?\\" + folder).c_str(), FILE_READ_ATTRIBUTES, kShareAll,
+                                      nullptr, OPEN_EXISTING, kOpenFlags, nullptr));
+    if (!result.handle) {
+        result.error = LastErrorOr(ERROR_ACCESS_DENIED);
+        result.outcome = OpenOutcome::NotFound;
+        return result;
+    }
+    BY_HANDLE_FILE_INFORMATION info = {};
+    const bool isFolder = ::GetFileInformationByHandle(result.handle.get(), &info) &&
+                          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    std::wstring expected = folder;
+    if (expected.size() == 3) expected.pop_back();  // a root's final path is "X:\"
+    const auto final = isFolder ? FinalPathOf(result.handle.get(), folder) : std::nullopt;
+    std::wstring got = final ? *final : std::wstring();
+    if (got.size() == 3 && got.back() == L'\\') got.pop_back();
+    if (!isFolder || !final || !(SameText(got, expected) || SameText(got, LongFormOf(expected)))) {
+        result.handle.reset();
+        result.outcome = OpenOutcome::Redirected;
+        result.error = kErrorReparsePointEncountered;
+        return result;
+    }
+    result.outcome = OpenOutcome::Opened;
+    return result;
+}
+
+unsigned long MarkForDeletion(HANDLE handle, const std::wstring& judged, const FileApi& api) {
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    ::SetLastError(ERROR_SUCCESS);
+    if (!api.SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof(disposition))) {
+        // A read-only file; the platform does not always say so.
+        return LastErrorOr(ERROR_ACCESS_DENIED);
+    }
+    // Where the platform deletes by the handle's path when it closes, a folder swapped
+    // since the first check would take the delete elsewhere: look once more, just before.
+    if (!NamesJudgedPath(handle, judged)) {
+        FILE_DISPOSITION_INFO keep = {FALSE};
+        api.SetFileInformationByHandle(handle, FileDispositionInfo, &keep, sizeof(keep));
+        return kErrorReparsePointEncountered;
+    }
+    return ERROR_SUCCESS;
+}
+
+unsigned long RequestDeleteAtRestart(const ListedPath& path, const FileApi& api) {
+    ::SetLastError(ERROR_SUCCESS);
+    // A null destination together with the delay flag asks for a delete at restart.
+    if (!api.MoveFileExW(path.OpenForm().c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        return LastErrorOr(ERROR_ACCESS_DENIED);
+    }
+    return ERROR_SUCCESS;
+}
+
+}  // namespace fileops
