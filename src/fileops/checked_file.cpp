@@ -71,10 +71,27 @@ std::wstring LongFormOf(const std::wstring& judged) {
     return WithoutLiteralPrefix(std::move(expanded));
 }
 
+platform::UniqueFile OpenWithoutFollowing(const std::wstring& judged, DWORD access) {
+    return platform::UniqueFile(::CreateFileW((L"\\\\?\\" + judged).c_str(), access, kShareAll, nullptr,
+                                              OPEN_EXISTING, kOpenFlags, nullptr));
+}
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+// The path opened a second time reaches the file the handle holds. Where the platform
+// reads a handle's final path from the path it was opened by, a folder swapped back in
+// time for that reading would pass it; the file itself does not change with the swap.
+bool ReachesSameFile(const std::wstring& judged, const FileIdentity& identity) {
+    platform::UniqueFile again = OpenWithoutFollowing(judged, FILE_READ_ATTRIBUTES);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    return again && ::GetFileInformationByHandle(again.get(), &info) && IdentityOf(info) == identity;
+}
+
 CheckedFile Open(const std::wstring& judged, DWORD access) {
     CheckedFile result;
-    result.handle.reset(::CreateFileW((L"\\\\?\\" + judged).c_str(), access, kShareAll, nullptr,
-                                      OPEN_EXISTING, kOpenFlags, nullptr));
+    result.handle = OpenWithoutFollowing(judged, access);
     if (!result.handle) {
         result.error = LastErrorOr(ERROR_ACCESS_DENIED);
         const bool missing = result.error == ERROR_FILE_NOT_FOUND || result.error == ERROR_PATH_NOT_FOUND;
@@ -92,7 +109,8 @@ CheckedFile Open(const std::wstring& judged, DWORD access) {
         result.handle.reset();
         return result;
     }
-    if (!NamesJudgedPath(result.handle.get(), judged)) {
+    result.identity = IdentityOf(info);
+    if (!NamesJudgedPath(result.handle.get(), judged) || !ReachesSameFile(judged, result.identity)) {
         result.outcome = OpenOutcome::Redirected;
         result.error = kErrorReparsePointEncountered;
         result.handle.reset();
@@ -129,8 +147,7 @@ CheckedFile OpenCheckedFolder(const ListedPath& path) {
     // "X:\name" lies in the drive's root, which keeps its backslash.
     const std::wstring folder = path.path.substr(0, slash < 3 ? 3 : slash);
     CheckedFile result;
-    result.handle.reset(::CreateFileW((L"\\\\?\\" + folder).c_str(), FILE_READ_ATTRIBUTES, kShareAll,
-                                      nullptr, OPEN_EXISTING, kOpenFlags, nullptr));
+    result.handle = OpenWithoutFollowing(folder, FILE_READ_ATTRIBUTES);
     if (!result.handle) {
         result.error = LastErrorOr(ERROR_ACCESS_DENIED);
         result.outcome = OpenOutcome::NotFound;
@@ -169,6 +186,19 @@ unsigned long MarkForDeletion(HANDLE handle, const std::wstring& judged, const F
         return kErrorReparsePointEncountered;
     }
     return ERROR_SUCCESS;
+}
+
+bool HasLeft(const ListedPath& path, const FileIdentity& deleted) {
+    const CheckedFile now = OpenChecked(path, FILE_READ_ATTRIBUTES);
+    switch (now.outcome) {
+    case OpenOutcome::NotFound:
+    case OpenOutcome::Directory:
+        return true;
+    case OpenOutcome::Opened:
+        return !(now.identity == deleted);  // a new file of that name since
+    default:
+        return false;  // cannot be told through a redirected path
+    }
 }
 
 unsigned long RequestDeleteAtRestart(const ListedPath& path, const FileApi& api) {
