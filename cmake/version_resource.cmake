@@ -11,9 +11,11 @@ function(quorvane_add_version_resource target description)
   set(QUORVANE_INTERNAL_NAME "${target}")
   get_filename_component(manifest ${QUORVANE_RESOURCE_DIR}/quorvane.manifest ABSOLUTE)
   if(MSVC)
-    # The MSVC linker writes the manifest resource itself and merges .manifest sources.
+    # The MSVC linker writes the manifest resource itself and merges .manifest sources;
+    # the trust level is in ours.
     set(QUORVANE_RC_MANIFEST "")
     target_sources(${target} PRIVATE ${manifest})
+    target_link_options(${target} PRIVATE /MANIFESTUAC:NO)
   else()
     # 1 = CREATEPROCESS_MANIFEST_RESOURCE_ID, 24 = RT_MANIFEST
     set(QUORVANE_RC_MANIFEST "1 24 \"${manifest}\"")

@@ -46,8 +46,8 @@ fi
 
 "$root/scripts/setup.sh"
 if [ -z "$bin" ]; then
-  cmake --preset windows >/dev/null
-  cmake --build --preset windows --target QuorvaneService QuorvaneTool
+  (cd "$root" && cmake --preset windows >/dev/null &&
+     cmake --build --preset windows --target QuorvaneService QuorvaneTool)
   bin="$root/build/windows/bin"
 fi
 for exe in QuorvaneService.exe QuorvaneTool.exe; do
