@@ -11,7 +11,6 @@
 #include "platform/handles.h"
 #include "platform/text.h"
 #include "platform/win32.h"
-#include "service/nt_service.h"
 #include "support/list_writer.h"
 #include "support/process.h"
 #include "support/service_sandbox.h"
@@ -23,13 +22,6 @@ namespace {
 
 using namespace testing_support;
 
-struct ScHandleTraits {
-    using Type = SC_HANDLE;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::CloseServiceHandle(h); }
-};
-using UniqueScHandle = platform::UniqueResource<ScHandleTraits>;
-
 std::wstring Env(const wchar_t* name) {
     wchar_t value[1024] = {};
     const DWORD length = ::GetEnvironmentVariableW(name, value, 1024);
@@ -37,12 +29,6 @@ std::wstring Env(const wchar_t* name) {
 }
 
 std::wstring InstallDir() { return Env(L"ProgramW6432") + L"\\Quorvane\\"; }
-
-UniqueScHandle OpenShield(DWORD access) {
-    UniqueScHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) return {};
-    return UniqueScHandle(::OpenServiceW(manager.get(), NTService::ServiceName, access));
-}
 
 struct ServiceRegistration {
     bool found = false;
@@ -52,7 +38,7 @@ struct ServiceRegistration {
 
 ServiceRegistration QueryRegistration() {
     ServiceRegistration result;
-    UniqueScHandle service = OpenShield(SERVICE_QUERY_CONFIG);
+    UniqueScHandle service = OpenShieldService(SERVICE_QUERY_CONFIG);
     if (!service) return result;
     DWORD needed = 0;
     ::QueryServiceConfigW(service.get(), nullptr, 0, &needed);
@@ -98,7 +84,7 @@ DWORD Msiexec(const std::wstring& action, const std::wstring& package) {
 bool WaitUntilStopped(unsigned timeoutMs) {
     const DWORD start = ::GetTickCount();
     for (;;) {
-        UniqueScHandle service = OpenShield(SERVICE_QUERY_STATUS);
+        UniqueScHandle service = OpenShieldService(SERVICE_QUERY_STATUS);
         SERVICE_STATUS status = {};
         const bool stopped = service && ::QueryServiceStatus(service.get(), &status) &&
                              status.dwCurrentState == SERVICE_STOPPED;
@@ -119,7 +105,7 @@ protected:
 
     static void Clean() {
         for (const std::wstring& product : InstalledProducts()) Msiexec(L"/x", product);
-        UniqueScHandle service = OpenShield(DELETE);
+        UniqueScHandle service = OpenShieldService(DELETE);
         if (service) ::DeleteService(service.get());
         RemoveTree(InstallDir());
     }
@@ -171,7 +157,7 @@ TEST_F(PackageTest, InstallRegistersTheServiceWhichRunsAndUninstallLeavesItsFile
 
     ASSERT_EQ(Msiexec(L"/x", Env(L"QUORVANE_MSI")), 0u);
     {
-        const UniqueScHandle gone = OpenShield(SERVICE_QUERY_STATUS);
+        const UniqueScHandle gone = OpenShieldService(SERVICE_QUERY_STATUS);
         const DWORD error = ::GetLastError();
         EXPECT_FALSE(gone);
         EXPECT_EQ(error, static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
