@@ -8,22 +8,11 @@
 #include "service/nt_service.h"
 
 namespace testing_support {
-namespace {
-
-struct ScHandleTraits {
-    using Type = SC_HANDLE;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::CloseServiceHandle(h); }
-};
-using UniqueScHandle = platform::UniqueResource<ScHandleTraits>;
-
 UniqueScHandle OpenShieldService(DWORD access) {
     UniqueScHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) return {};
     return UniqueScHandle(::OpenServiceW(manager.get(), NTService::ServiceName, access));
 }
-
-}  // namespace
 
 bool IsInstanceRunning() {
     platform::UniqueHandle mutex(

@@ -4,6 +4,7 @@
 // started with "net start", as the product's installer and an administrator would.
 #include <string>
 
+#include "platform/handles.h"
 #include "support/process.h"
 #include "support/test_files.h"
 
@@ -51,5 +52,16 @@ private:
 
 // True while a process holds the service's single-instance mutex.
 bool IsInstanceRunning();
+
+struct ScHandleTraits {
+    using Type = SC_HANDLE;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::CloseServiceHandle(h); }
+};
+using UniqueScHandle = platform::UniqueResource<ScHandleTraits>;
+
+// The QuorvaneShield service with the access asked for; empty (and the last error set)
+// when it is not registered.
+UniqueScHandle OpenShieldService(DWORD access);
 
 }  // namespace testing_support
