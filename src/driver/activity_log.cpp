@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/handles.h"
+#include "platform/long_path.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 
@@ -35,8 +36,10 @@ std::wstring ModulePath() {
 std::wstring AppDir() { return DirectoryOf(ModulePath()); }
 
 std::wstring LogFilePath() {
-    // The executable does not move while it runs.
-    static const std::wstring path = AppDir() + BaseNameOf(ModulePath()) + L"Log.txt";
+    // The executable does not move while it runs. Beside a deep folder the log is still
+    // reached, through the long form of its path.
+    static const std::wstring path =
+        platform::ExtendedPath(AppDir() + BaseNameOf(ModulePath()) + L"Log.txt");
     return path;
 }
 
