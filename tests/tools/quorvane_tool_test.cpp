@@ -244,22 +244,6 @@ TEST_F(ToolTest, AWriterKilledBeforeItsReplaceLeavesTheOldListWhole) {
     EXPECT_FALSE(FileExists(list + L".new"));
 }
 
-// Wine's Z: drive spelling of a path on C:.
-std::wstring WineUnixSpelling(const std::wstring& path) {
-    using UnixName = char*(CDECL*)(const wchar_t*);
-    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!unixName) return {};
-    char* name = unixName(path.c_str());
-    if (!name) return {};
-    std::wstring spelling = L"Z:" + platform::FromUtf8(name);
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    for (wchar_t& c : spelling) {
-        if (c == L'/') c = L'\\';
-    }
-    return spelling;
-}
-
 // Every spelling of one list takes one lock and writes one new file: no add is lost, none
 // lands twice, and the list keeps its long name.
 TEST_F(ToolTest, TwentyConcurrentAddsThroughFourSpellingsAllLandOnce) {
