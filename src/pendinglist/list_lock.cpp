@@ -14,9 +14,9 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 // A folder opened only to learn what it is.
 platform::UniqueFile OpenFolder(const std::wstring& path) {
-    return platform::UniqueFile(::CreateFileW(platform::ExtendedPath(path).c_str(), FILE_READ_ATTRIBUTES,
-                                              kShareAll, nullptr, OPEN_EXISTING,
-                                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return platform::UniqueFile(::CreateFileW(platform::ExtendedPath(path).c_str(),
+                                              FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
 bool SameObject(HANDLE a, HANDLE b) {
@@ -61,8 +61,9 @@ DWORD FinalPathThroughDrives(HANDLE folder, std::wstring& path) {
 DWORD FinalPath(HANDLE folder, std::wstring& path) {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = ::GetFinalPathNameByHandleW(folder, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        const DWORD length =
+            ::GetFinalPathNameByHandleW(folder, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
         if (length == 0) return FinalPathThroughDrives(folder, path);
         if (length < buffer.size()) {
             buffer.resize(length);
