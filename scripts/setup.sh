@@ -12,6 +12,8 @@ packages=(
   googletest                            # GoogleTest sources, built for both targets
   clang libclang-rt-14-dev              # sanitizers and libFuzzer for the native preset
   libbenchmark-dev                      # native micro-benchmarks
+  msitools wixl                         # the Windows Installer package (scripts/package.sh)
+  osslsigncode openssl                  # signing the executables and the package
 )
 
 missing=()

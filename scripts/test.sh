@@ -14,6 +14,8 @@ source scripts/wine-env.sh
 # A read-only-folder fault test killed half-way leaves its immutable folder in the old
 # prefix, which would stop the prefix from being removed.
 chattr -R -i "$root/build/windows/wineprefix-test/drive_c/quorvane-immutable" 2>/dev/null || true
+# Likewise the full-disk test's tmpfs, which would stop the prefix from being removed.
+umount "$root/build/windows/wineprefix-test/drive_c/quorvane-full" 2>/dev/null || true
 trap wine_env_stop EXIT
 wine_env_start "$root/build/windows/wineprefix-test"
 wine_env_persist

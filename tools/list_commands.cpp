@@ -61,7 +61,7 @@ int ListCreate(const ParsedArgs& args) {
     if (!args.switches.count(L"--force") && ReadList(path, existing).state != ListState::Missing) {
         throw ToolFailure{path + L" exists; --force replaces it"};
     }
-    ReplaceList(path, NewList());
+    ReplaceList(lock, NewList());
     Out(L"created\t" + path + L"\r\n");
     return kExitOk;
 }
@@ -110,7 +110,7 @@ int ListAdd(const ParsedArgs& args) {
         throw ToolFailure{L"unreadable list " + path + L": " + DescribeUnreadable(reading.check)};
     }
     list.Append(entryPath, extra, flag);
-    ReplaceList(path, list);
+    ReplaceList(lock, list);
     Out(L"added\t" + EntryLine(list.Count() - 1, list.Entry(list.Count() - 1)));
     return kExitOk;
 }
@@ -125,7 +125,7 @@ int ListRemove(const ParsedArgs& args) {
     if (index < 0) throw ToolFailure{L"no entry for " + entryPath + L" in " + path};
     const std::wstring line = EntryLine(index, list.Entry(index));
     list.RemoveEntry(entryPath);
-    ReplaceList(path, list);
+    ReplaceList(lock, list);
     Out(L"removed\t" + line);
     return kExitOk;
 }

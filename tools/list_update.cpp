@@ -1,6 +1,7 @@
 #include "tools/list_update.h"
 
 #include "pendinglist/ansi_codec.h"
+#include "platform/long_path.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 #include "eventlog/format_msg.h"
@@ -8,7 +9,6 @@
 namespace quorvane_tool {
 namespace {
 
-constexpr DWORD kLockTimeoutMs = 60000;
 constexpr DWORD kReplaceRetryMs = 5000;
 
 std::wstring ErrorText(DWORD code) {
@@ -19,15 +19,6 @@ std::wstring ErrorText(DWORD code) {
 
 ToolFailure Failure(const std::wstring& what, const std::wstring& path, DWORD code) {
     return ToolFailure{what + L" " + path + L": " + ErrorText(code)};
-}
-
-uint64_t Fnv1a(const std::wstring& text) {
-    uint64_t hash = 1469598103934665603ull;
-    for (wchar_t c : text) {
-        hash ^= static_cast<uint16_t>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash;
 }
 
 // Tests stop an update here, after the new file is written and before it replaces the
@@ -50,34 +41,18 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
-ListLock::ListLock(const std::wstring& fullPath) {
-    std::wstring key = fullPath;
-    ::CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));
-    wchar_t name[64];
-    swprintf(name, 64, L"Global\\QuorvaneList.%016llx", static_cast<unsigned long long>(Fnv1a(key)));
-    mutex_.reset(::CreateMutexW(nullptr, FALSE, name));
-    if (!mutex_) {
-        // Without the right to create global objects, updates in this session still
-        // exclude each other.
-        swprintf(name, 64, L"Local\\QuorvaneList.%016llx", static_cast<unsigned long long>(Fnv1a(key)));
-        mutex_.reset(::CreateMutexW(nullptr, FALSE, name));
-    }
-    if (!mutex_) throw Failure(L"cannot lock", fullPath, ::GetLastError());
-    const DWORD waited = ::WaitForSingleObject(mutex_.get(), kLockTimeoutMs);
-    // An abandoned mutex belonged to an update that died; the file itself is whole.
-    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-        mutex_.reset();
+ListLock::ListLock(const std::wstring& fullPath)
+    : fullPath_(fullPath), lock_(fullPath, basPendingRebootFiles::kListLockTimeoutMs) {
+    if (lock_.Error() == WAIT_TIMEOUT) {
         throw ToolFailure{L"the list " + fullPath + L" is busy: another update holds it"};
     }
-}
-
-ListLock::~ListLock() {
-    if (mutex_) ::ReleaseMutex(mutex_.get());
+    if (lock_.Error()) throw Failure(L"cannot lock", fullPath, lock_.Error());
 }
 
 ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingRebootList& list) {
     ListReading reading;
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const std::wstring target = platform::ExtendedPath(path);
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND) return reading;
@@ -88,7 +63,7 @@ ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingReb
     }
     // Shared with other readers and with a rename over it, so that reading never makes
     // a concurrent update fail.
-    platform::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ,
+    platform::UniqueFile file(::CreateFileW(target.c_str(), GENERIC_READ,
                                             FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) throw Failure(L"cannot read", path, ::GetLastError());
@@ -113,14 +88,21 @@ std::wstring DescribeUnreadable(const basPendingRebootFiles::ListCheck& check) {
            std::to_wstring(check.offset);
 }
 
-void ReplaceList(const std::wstring& path, const basPendingRebootFiles::PendingRebootList& list) {
+void ReplaceList(const ListLock& lock, const basPendingRebootFiles::PendingRebootList& list) {
     std::string bytes;
     if (!basPendingRebootFiles::WriteListBytes(list, basPendingRebootFiles::SystemCodec(), bytes)) {
         throw ToolFailure{L"a text of the list is longer than 65535 bytes"};
     }
+    // The file's own name, not the spelling handed in: a rename onto an 8.3 name would
+    // give the list that name.
+    const std::wstring path = lock.Identity().Path();
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        throw ToolFailure{L"the list " + lock.FullPath() + L" is read-only; it is not updated"};
+    }
     // One name for the new file: under the lock only one update writes it, and one left
     // by a writer that died is simply written over.
-    const std::wstring fresh = path + L".new";
+    const std::wstring fresh = lock.Identity().Beside(L".new");
     {
         platform::UniqueFile file(::CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr,
                                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -144,7 +126,7 @@ void ReplaceList(const std::wstring& path, const basPendingRebootFiles::PendingR
         if (::GetTickCount() - start > kReplaceRetryMs ||
             (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
             ::DeleteFileW(fresh.c_str());
-            throw Failure(L"cannot replace", path, error);
+            throw Failure(L"cannot replace", lock.FullPath(), error);
         }
         ::Sleep(20);
     }

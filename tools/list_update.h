@@ -1,12 +1,12 @@
 #pragma once
-// Reading and replacing list files for QuorvaneTool. An update holds a lock of its own
-// per list file, so that concurrent updates from several processes all land, and
+// Reading and replacing list files for QuorvaneTool. An update holds the lock of the list
+// file, so that concurrent updates from several processes all land, and
 // replaces the file with one rename, so that a crash or a kill at any moment leaves
 // either the old list or the new one.
 #include <string>
 
 #include "pendinglist/list_format.h"
-#include "platform/handles.h"
+#include "pendinglist/list_lock.h"
 
 namespace quorvane_tool {
 
@@ -17,17 +17,21 @@ struct ToolFailure {
 
 std::wstring FullPath(const std::wstring& path);
 
-// Serialises updates of one list file across processes. The lock is a named mutex whose
-// name derives from the file's full path; a holder that dies releases it.
+// Serialises updates of one list file across processes, the service's rewrite of the list
+// included: the lock and the new file's name belong to the file, whatever spelling of its
+// path is handed in. A holder that dies releases the lock.
 class ListLock {
 public:
     explicit ListLock(const std::wstring& fullPath);
-    ~ListLock();
     ListLock(const ListLock&) = delete;
     ListLock& operator=(const ListLock&) = delete;
 
+    const std::wstring& FullPath() const { return fullPath_; }  // as handed in, for messages
+    const basPendingRebootFiles::ListFileIdentity& Identity() const { return lock_.Identity(); }
+
 private:
-    platform::UniqueHandle mutex_;
+    std::wstring fullPath_;
+    basPendingRebootFiles::ListFileLock lock_;
 };
 
 enum class ListState { Missing, Unreadable, Whole };
@@ -43,7 +47,8 @@ ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingReb
 // "the file ends before the record is complete at offset 52"
 std::wstring DescribeUnreadable(const basPendingRebootFiles::ListCheck& check);
 
-// Writes the list to a file beside `path` and renames it over `path`.
-void ReplaceList(const std::wstring& path, const basPendingRebootFiles::PendingRebootList& list);
+// Writes the list to a file beside the locked file and renames it over that file. A
+// read-only list is not updated.
+void ReplaceList(const ListLock& lock, const basPendingRebootFiles::PendingRebootList& list);
 
 }  // namespace quorvane_tool

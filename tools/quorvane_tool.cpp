@@ -75,6 +75,7 @@ std::wstring Usage(const wchar_t* group = nullptr) {
         text += L"  QuorvaneTool " + std::wstring(command.usage) + L"\r\n";
     }
     if (!group) text += L"  QuorvaneTool --help | COMMAND --help\r\n";
+    if (!group) text += L"  QuorvaneTool --version\r\n";
     return text;
 }
 
@@ -82,6 +83,10 @@ int Run(const std::vector<std::wstring>& words) {
     if (words.empty()) throw UsageError{L"no command"};
     if (words[0] == L"--help" || words[0] == L"-h" || words[0] == L"/?") {
         Out(Usage());
+        return kExitOk;
+    }
+    if (words[0] == L"--version" && words.size() == 1) {
+        Out(L"QuorvaneTool " QUORVANE_VERSION L"\r\n");
         return kExitOk;
     }
     for (const Command& command : Commands()) {

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "platform/handles.h"
+#include "platform/long_path.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 
@@ -36,8 +37,10 @@ std::wstring ModulePath() {
 std::wstring AppDir() { return DirectoryOf(ModulePath()); }
 
 std::wstring LogFilePath() {
-    // The executable does not move while it runs.
-    static const std::wstring path = AppDir() + BaseNameOf(ModulePath()) + L"Log.txt";
+    // The executable does not move while it runs. Beside a deep folder the log is still
+    // reached, through the long form of its path.
+    static const std::wstring path =
+        platform::ExtendedPath(AppDir() + BaseNameOf(ModulePath()) + L"Log.txt");
     return path;
 }
 

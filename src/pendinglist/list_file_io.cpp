@@ -66,10 +66,19 @@ void FileBytes::ReleaseBefore(size_t offset) {
     released_ = end;
 }
 
-FileBytes ReadWholeFile(const std::wstring& path) {
+std::optional<FileBytes> ReadWholeFile(const std::wstring& path) {
     platform::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) throw platform::FileError(::GetLastError(), kSource);
+    if (!file) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) return std::nullopt;
+        // A folder cannot be opened as a file: access denied, like a file held by others.
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            return std::nullopt;
+        }
+        throw platform::FileError(error, kSource);
+    }
     LARGE_INTEGER size = {};
     if (!::GetFileSizeEx(file.get(), &size)) throw platform::FileError(::GetLastError(), kSource);
     FileBytes bytes = FileBytes::Allocate(static_cast<size_t>(size.QuadPart));
@@ -87,17 +96,53 @@ FileBytes ReadWholeFile(const std::wstring& path) {
     return bytes;
 }
 
-void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-    platform::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) throw platform::FileError(::GetLastError(), kSource);
-    DWORD written = 0;
-    if (!bytes.empty() &&
-        (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-         written != bytes.size())) {
-        throw platform::FileError(::GetLastError(), kSource);
+void ReplaceWholeFile(const std::wstring& path, const std::wstring& temporary,
+                      const std::string& bytes, bool replace) {
+    const DWORD present = ::GetFileAttributesW(path.c_str());
+    if (present != INVALID_FILE_ATTRIBUTES && (present & FILE_ATTRIBUTE_DIRECTORY)) {
+        throw platform::FileError(ERROR_ACCESS_DENIED, kSource);
     }
-    if (!::FlushFileBuffers(file.get())) throw platform::FileError(::GetLastError(), kSource);
+    {
+        platform::UniqueFile file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) throw platform::FileError(::GetLastError(), kSource);
+        DWORD written = 0;
+        DWORD error = ERROR_SUCCESS;
+        if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+            error = ::GetLastError();
+        } else if (written != bytes.size()) {
+            error = ERROR_DISK_FULL;  // a short write reports no error of its own
+        } else if (!::FlushFileBuffers(file.get())) {
+            error = ::GetLastError();
+        }
+        if (error != ERROR_SUCCESS) {
+            file.reset();
+            ::DeleteFileW(temporary.c_str());
+            throw platform::FileError(error, kSource);
+        }
+    }
+    // The old delete-then-write replaced a read-only list all the same; so does the rename.
+    if (replace && present != INVALID_FILE_ATTRIBUTES && (present & FILE_ATTRIBUTE_READONLY)) {
+        const DWORD rest = present & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+        ::SetFileAttributesW(path.c_str(), rest ? rest : FILE_ATTRIBUTE_NORMAL);
+    }
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (!::MoveFileExW(temporary.c_str(), path.c_str(), flags)) {
+        const DWORD error = ::GetLastError();
+        ::DeleteFileW(temporary.c_str());
+        throw platform::FileError(error, kSource);
+    }
+}
+
+void MoveToFreeName(const std::wstring& path, const std::vector<std::wstring>& names) {
+    for (const std::wstring& name : names) {
+        if (::MoveFileExW(path.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH)) return;
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
+            throw platform::FileError(error, kSource);
+        }
+    }
+    throw platform::FileError(ERROR_ALREADY_EXISTS, kSource);
 }
 
 }  // namespace basPendingRebootFiles

@@ -1,9 +1,11 @@
 #pragma once
 // Whole-file reads and writes of the list: one read and one write of the whole record.
-// Failures raise the numbered file errors.
+// Failures raise the numbered file errors. Paths are handed in ready for the wide calls.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace basPendingRebootFiles {
 
@@ -34,10 +36,20 @@ private:
     size_t released_ = 0;
 };
 
-// Opened for reading, shared only with other readers while it is read.
-FileBytes ReadWholeFile(const std::wstring& path);
+// Opened for reading, shared only with other readers while it is read. Nothing when no
+// file stands at `path`: nothing at all, or a folder.
+std::optional<FileBytes> ReadWholeFile(const std::wstring& path);
 
-// Creates or truncates the file and writes the bytes with one write, flushed to disk.
-void WriteWholeFile(const std::wstring& path, const std::string& bytes);
+// Writes the bytes to `temporary` with one write, flushed to disk, and renames it onto
+// `path`: over an existing file (a read-only one too) only when `replace` is set. Any
+// failure removes the temporary file and leaves `path` as it was; a folder at `path`
+// fails as access denied.
+void ReplaceWholeFile(const std::wstring& path, const std::wstring& temporary,
+                      const std::string& bytes, bool replace);
+
+// Renames `path` to the first of `names` that nothing holds, never over anything: a name
+// held by a file, open or not, or by a folder is passed over. Raises the rename's error,
+// or "file already exists" when every name is held.
+void MoveToFreeName(const std::wstring& path, const std::vector<std::wstring>& names);
 
 }  // namespace basPendingRebootFiles

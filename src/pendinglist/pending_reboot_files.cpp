@@ -1,15 +1,16 @@
 #include "pendinglist/pending_reboot_files.h"
 
 #include <new>
+#include <optional>
+#include <vector>
 
 #include "driver/activity_log.h"
 #include "fileops/file_funcs.h"
 #include "pendinglist/ansi_codec.h"
 #include "pendinglist/list_file_io.h"
 #include "pendinglist/list_format.h"
+#include "pendinglist/list_lock.h"
 #include "platform/file_errors.h"
-#include "platform/text.h"
-#include "platform/win32.h"
 
 namespace basPendingRebootFiles {
 namespace {
@@ -19,16 +20,12 @@ using basQuorvaneService::RecordError;
 using basQuorvaneService::WriteLog;
 
 constexpr wchar_t kSource[] = L"PendingRebootFiles";
+constexpr wchar_t kLoadEntry[] = L"(PendingRebootFiles.Load)";
+constexpr wchar_t kSaveEntry[] = L"(PendingRebootFiles.Save)";
+// QuorvaneTool writes "<list>.new"; a name of the service's own keeps the two apart.
+constexpr wchar_t kTemporarySuffix[] = L".svc.new";
 
 const cFileFuncs* testFileFuncs = nullptr;
-
-// The list file is reached through the ANSI world like every other file of the list: a
-// path the code page cannot hold is never opened (it would not have been found either).
-std::wstring CheckedListPath() {
-    std::wstring path = ListFilePath();
-    if (!platform::ToAnsiExact(path)) throw platform::FileError(ERROR_INVALID_NAME, kSource);
-    return path;
-}
 
 platform::RaisedError ReadFault(ListFault fault) {
     return platform::NumberedError(
@@ -46,17 +43,51 @@ void RecordFailure(const std::exception& failure) {
     }
 }
 
-// Keeps the entries of a damaged list recoverable before it is rewritten. Raises the
-// move's error when the file is still in place: held open, in a folder that cannot be
-// changed, or with its ".bad" name taken by something that cannot be replaced.
-void KeepDamagedCopy() {
-    const std::wstring path = ListFilePath();
-    if (FileFuncs().MoveFile(path, path + kDamagedSuffix) == cFileFuncs::kFailed) {
-        throw platform::FileError(::GetLastError(), kSource);
+// The entry is written only in debug mode, while the record names the failure.
+void LogFailure(const wchar_t* entry, const std::exception& failure) {
+    RecordFailure(failure);
+    WriteLog(entry, false);
+    ClearError();
+}
+
+void RequireLock(const ListFileLock& lock) {
+    if (lock.Error()) throw platform::FileError(lock.Error(), kSource);
+}
+
+// Stamps the header and version and writes the list under `lock`: over an existing file
+// only when `replace` is set. A failure, the lock's included, gets the Save entry.
+void SaveLocked(const ListFileLock& lock, bool replace) {
+    try {
+        PendingRebootList& list = List();
+        list.Header = kListHeader;
+        list.Version = kListVersion;
+        std::string bytes;
+        if (!WriteListBytes(list, SystemCodec(), bytes)) {
+            throw platform::NumberedError(platform::kErrOverflow, kSource);
+        }
+        RequireLock(lock);
+        const ListFileIdentity& file = lock.Identity();
+        ReplaceWholeFile(file.Path(), file.Beside(kTemporarySuffix), bytes, replace);
+    } catch (const std::exception& failure) {
+        LogFailure(kSaveEntry, failure);
     }
 }
 
+// A damaged list keeps its bytes under the first free copy name; copies are never
+// replaced. Raises the move's error, or "file already exists" when every name is held.
+void KeepDamagedCopy(const ListFileIdentity& file) {
+    std::vector<std::wstring> names;
+    for (int copy = 0; copy < kDamagedCopies; ++copy) {
+        names.push_back(file.Beside(DamagedCopySuffix(copy).c_str()));
+    }
+    MoveToFreeName(file.Path(), names);
+}
+
 }  // namespace
+
+std::wstring DamagedCopySuffix(int copy) {
+    return copy == 0 ? L".bad" : L".bad." + std::to_wstring(copy);
+}
 
 PendingRebootList& List() {
     static PendingRebootList list(PlatformLowerCase);
@@ -74,61 +105,50 @@ std::wstring ListFilePath() { return basQuorvaneService::AppDir() + kListFileNam
 
 void Load() {
     ClearError();
-    bool fileThere = false;
+    PendingRebootList& list = List();
+    list.Clear();
+    // Held from the read to the write, so that no update of QuorvaneTool falls between.
+    const ListFileLock lock(ListFilePath());
+    ListCheck check;
     try {
-        fileThere = FileFuncs().DoesFileExist(ListFilePath());
-        if (!fileThere) {
-            Save();
-            return;
-        }
-        PendingRebootList& list = List();
-        list.Clear();
-        FileBytes bytes = ReadWholeFile(CheckedListPath());
-        const ListCheck check =
-            ReadListBytes(bytes.Data(), bytes.Size(), SystemCodec(), list,
-                          [&bytes](size_t consumed) { bytes.ReleaseBefore(consumed); });
-        if (!check.ok()) throw ReadFault(check.fault);
-    } catch (const std::exception& failure) {
-        RecordFailure(failure);
-        WriteLog(L"(PendingRebootFiles.Load)", false);
-        ClearError();
-        // A failed read fills nothing in: the rewrite is the fresh empty list.
-        List().Clear();
-        // Only a list that is out of the way is rewritten: one that could not be moved
-        // aside would be truncated by the rewrite, so it stays for the next run, and the
-        // rewrite is reported as failed.
-        try {
-            if (fileThere) KeepDamagedCopy();
-        } catch (const std::exception& moveFailure) {
-            RecordFailure(moveFailure);
-            WriteLog(L"(PendingRebootFiles.Save)", false);
+        RequireLock(lock);
+        std::optional<FileBytes> bytes = ReadWholeFile(lock.Identity().Path());
+        if (!bytes) {
+            // A file that appears meanwhile is someone else's list: it is kept.
+            SaveLocked(lock, false);
             ClearError();
             return;
         }
-        Save();
+        check = ReadListBytes(bytes->Data(), bytes->Size(), SystemCodec(), list,
+                              [&bytes](size_t consumed) { bytes->ReleaseBefore(consumed); });
+    } catch (const std::exception& failure) {
+        // Not known to be damaged: a file held by a writer, locked, or unreadable for the
+        // moment stays exactly as it is, and the next start tries again.
+        list.Clear();
+        LogFailure(kLoadEntry, failure);
+        return;
     }
+    if (check.ok()) {
+        ClearError();
+        return;
+    }
+    list.Clear();
+    LogFailure(kLoadEntry, ReadFault(check.fault));
+    try {
+        KeepDamagedCopy(lock.Identity());
+    } catch (const std::exception& failure) {
+        // Rewriting a list that could not be moved aside would lose it: it stays as it is.
+        LogFailure(kLoadEntry, failure);
+        return;
+    }
+    SaveLocked(lock, true);
     ClearError();
 }
 
 void Save() {
     ClearError();
-    PendingRebootList& list = List();
-    list.Header = kListHeader;
-    list.Version = kListVersion;
-    try {
-        // The record is built before the old file goes, so that a list that cannot be
-        // written leaves the old file in place.
-        std::string bytes;
-        if (!WriteListBytes(list, SystemCodec(), bytes)) {
-            throw platform::NumberedError(platform::kErrOverflow, kSource);
-        }
-        FileFuncs().SafeKill(ListFilePath());
-        // Truncates a file that could not be deleted: the file holds exactly the record.
-        WriteWholeFile(CheckedListPath(), bytes);
-    } catch (const std::exception& failure) {
-        RecordFailure(failure);
-        WriteLog(L"(PendingRebootFiles.Save)", false);
-    }
+    const ListFileLock lock(ListFilePath());
+    SaveLocked(lock, true);
     ClearError();
 }
 

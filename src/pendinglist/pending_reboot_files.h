@@ -11,7 +11,9 @@ class cFileFuncs;
 namespace basPendingRebootFiles {
 
 inline constexpr wchar_t kListFileName[] = L"QuorvanePendingRebootList.dat";
-inline constexpr wchar_t kDamagedSuffix[] = L".bad";
+// Damaged lists are kept beside the list under ".bad", then ".bad.1" to ".bad.9".
+inline constexpr int kDamagedCopies = 10;
+std::wstring DamagedCopySuffix(int copy);
 
 // The process-wide list; empty at process start.
 PendingRebootList& List();
@@ -23,13 +25,15 @@ const cFileFuncs& FileFuncs();
 std::wstring ListFilePath();
 
 // Replaces the in-memory list with the list file, or creates the file when it is
-// missing. A file that cannot be read is moved aside to ListFilePath() + ".bad" and a
-// fresh list is written; one that cannot be moved aside is left as it is. Reports only
-// through the activity log.
+// missing. Only a file read in full and found malformed is damaged: it moves to the first
+// free damaged-copy name and a fresh list is written; with no free name, or when it cannot
+// be moved, it stays exactly as it is. A file that cannot be opened or read stays as it is
+// too. Holds the update lock that QuorvaneTool takes for the same file from the read to
+// the write. Reports only through the activity log.
 void Load();
 
-// Stamps the header and version and writes the whole in-memory list to the list file.
-// Reports only through the activity log.
+// Stamps the header and version and writes the whole in-memory list beside the list file,
+// then renames it over the list file. Reports only through the activity log.
 void Save();
 
 // Deletes each listed file now where it can, drops the entries whose files are gone,

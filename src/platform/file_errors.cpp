@@ -9,6 +9,8 @@ const wchar_t* DescriptionOf(int32_t number) {
     switch (number) {
     case kErrOverflow: return L"Overflow";
     case kErrFileNotFound: return L"File not found";
+    case kErrFileExists: return L"File already exists";
+    case kErrDiskFull: return L"Disk full";
     case kErrInputPastEnd: return L"Input past end of file";
     case kErrPermissionDenied: return L"Permission denied";
     case kErrBadFileFormat: return L"Invalid file format";
@@ -32,6 +34,12 @@ RaisedError FileError(unsigned long lastError, std::wstring source) {
     case ERROR_LOCK_VIOLATION:
     case ERROR_WRITE_PROTECT:
         return NumberedError(kErrPermissionDenied, std::move(source));
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+        return NumberedError(kErrFileExists, std::move(source));
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return NumberedError(kErrDiskFull, std::move(source));
     case ERROR_HANDLE_EOF:
         return NumberedError(kErrInputPastEnd, std::move(source));
     default:

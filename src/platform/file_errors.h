@@ -10,6 +10,8 @@ namespace platform {
 
 constexpr int32_t kErrOverflow = 6;             // "Overflow"
 constexpr int32_t kErrFileNotFound = 53;        // "File not found"
+constexpr int32_t kErrFileExists = 58;          // "File already exists"
+constexpr int32_t kErrDiskFull = 61;            // "Disk full"
 constexpr int32_t kErrInputPastEnd = 62;        // "Input past end of file"
 constexpr int32_t kErrPermissionDenied = 70;    // "Permission denied"
 constexpr int32_t kErrPathFileAccess = 75;      // "Path/File access error"

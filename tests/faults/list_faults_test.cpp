@@ -3,8 +3,11 @@
 // Every run must end stopped, handle what it can, and leave the list's bytes somewhere.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fault_support.h"
 #include "platform/handles.h"
+#include "platform/text.h"
 #include "platform/win32.h"
 #include "support/list_writer.h"
 #include "support/log_reader.h"
@@ -60,10 +63,10 @@ TEST_F(ListFileFault, HeldExclusivelyTheListIsLeftAsItIsAndTheNextRunTakesItUp) 
     EXPECT_EQ(ReadBytes(sandbox.ListPath()), list);
     EXPECT_FALSE(FileExists(Damaged()));
     ExpectAllThere(paths);
+    // No rewrite is tried, so no Save entry claims one.
     const auto log = Log();
-    ASSERT_EQ(Messages(log), DebugRun({}, {kLoadFailure, kSaveFailure}));
+    ASSERT_EQ(Messages(log), DebugRun({}, {kLoadFailure}));
     EXPECT_EQ(log[2].errorPart, "0:70:Permission denied");
-    EXPECT_EQ(log[3].errorPart, "0:70:Permission denied");
 
     const size_t before = log.size();
     sandbox.Start();
@@ -145,10 +148,9 @@ TEST_F(ListFileFault, ADamagedListIsKeptAsideWholeAndNoneOfItsEntriesIsTouched) 
     }
 }
 
-// When the ".bad" name is taken by something that cannot be replaced, the damaged list
-// has nowhere to go: it must stay where it is rather than be truncated by a fresh one.
-// (A read-only older copy is no such thing under Wine, which replaces it.)
-TEST_F(ListFileFault, ADamagedListThatCannotBeMovedAsideIsNotOverwritten) {
+// A copy is never replaced: a ".bad" name held by a folder or by an open file is passed
+// over for the next free one, and the list is rewritten as for any damage.
+TEST_F(ListFileFault, ACopyNameHeldByAFolderOrAnOpenFileIsPassedOver) {
     const auto paths = MakeFiles(2);
     const std::string damaged = ListOf(paths).substr(0, 60);
     for (const bool folder : {true, false}) {
@@ -166,19 +168,114 @@ TEST_F(ListFileFault, ADamagedListThatCannotBeMovedAsideIsNotOverwritten) {
         }
         sandbox.RunOnce(L"/debugmode");
         ExpectEndedStopped(sandbox);
-        EXPECT_EQ(ReadBytes(sandbox.ListPath()), damaged) << "the damaged list was lost";
+        EXPECT_EQ(ReadBytes(Damaged() + L".1"), damaged) << "the damaged list was lost";
+        EXPECT_EQ(ReadBytes(sandbox.ListPath()), ListFileBytes({}));
         ExpectAllThere(paths);
         const auto log = Log();
-        ASSERT_EQ(Messages(log), DebugRun({}, {kLoadFailure, kSaveFailure}));
+        ASSERT_EQ(Messages(log), DebugRun({}, {kLoadFailure}));
         EXPECT_EQ(log[2].errorPart, "0:62:Input past end of file");
-        EXPECT_EQ(log[3].errorPart, "0:70:Permission denied");
         held.reset();
         if (folder) {
+            EXPECT_TRUE(DirectoryExists(Damaged()));
             ::RemoveDirectoryW(Damaged().c_str());
         } else {
             EXPECT_EQ(ReadBytes(Damaged()), "an older damaged list");
             ::DeleteFileW(Damaged().c_str());
         }
+        ::DeleteFileW((Damaged() + L".1").c_str());
+    }
+}
+
+// Each damaged list keeps its own copy; with all ten names held, the eleventh stays where
+// it is, unwritten, and Load's second entry says why.
+TEST_F(ListFileFault, EveryDamagedListKeepsACopyOfItsOwnUntilTheNamesRunOut) {
+    const auto paths = MakeFiles(3);
+    const std::string first = ListOf(paths).substr(0, 60);
+    const std::string second = ListOf({paths[2], paths[1]}).substr(0, 70);
+    const std::string eleventh = ListOf({paths[0]}).substr(0, 50);
+    WriteBytes(sandbox.ListPath(), first);
+    sandbox.RunOnce(L"/debugmode");
+    WriteBytes(sandbox.ListPath(), second);
+    sandbox.Start();
+    ASSERT_TRUE(sandbox.WaitUntilFinished(120000));
+    EXPECT_EQ(ReadBytes(Damaged()), first);
+    EXPECT_EQ(ReadBytes(Damaged() + L".1"), second);
+    EXPECT_EQ(ReadBytes(sandbox.ListPath()), ListFileBytes({}));
+
+    for (int copy = 2; copy < 10; ++copy) {
+        WriteBytes(Damaged() + L"." + std::to_wstring(copy), "copy " + std::to_string(copy));
+    }
+    WriteBytes(sandbox.ListPath(), eleventh);
+    ::DeleteFileW(sandbox.LogPath().c_str());
+    sandbox.Start();
+    ASSERT_TRUE(sandbox.WaitUntilFinished(120000));
+    ExpectEndedStopped(sandbox);
+    EXPECT_EQ(ReadBytes(sandbox.ListPath()), eleventh) << "the damaged list was lost";
+    EXPECT_EQ(ReadBytes(Damaged()), first);
+    EXPECT_EQ(ReadBytes(Damaged() + L".1"), second);
+    for (int copy = 2; copy < 10; ++copy) {
+        EXPECT_EQ(ReadBytes(Damaged() + L"." + std::to_wstring(copy)), "copy " + std::to_string(copy));
+    }
+    EXPECT_FALSE(FileExists(Damaged() + L".10"));
+    ExpectAllThere(paths);
+    const auto log = Log();
+    ASSERT_EQ(Messages(log), DebugRun({}, {kLoadFailure, kLoadFailure}));
+    EXPECT_EQ(log[2].errorPart, "0:62:Input past end of file");
+    EXPECT_EQ(log[3].errorPart, "0:58:File already exists");
+}
+
+// A writer that shares reading, writing and deleting may be in the middle of its write:
+// the list is not read, so nothing judges it damaged, moves it or rewrites it.
+TEST_F(ListFileFault, AListHeldByAWriterThatSharesEverythingIsLeftWithItsCopies) {
+    const auto paths = MakeFiles(3);
+    const std::string list = ListOf(paths);
+    WriteBytes(sandbox.ListPath(), list);
+    WriteBytes(Damaged(), "an older damaged list");
+    {
+        platform::UniqueFile writer(::CreateFileW(
+            sandbox.ListPath().c_str(), GENERIC_WRITE,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(writer);
+        sandbox.RunOnce(L"/debugmode");
+        ExpectEndedStopped(sandbox);
+    }
+    EXPECT_EQ(ReadBytes(sandbox.ListPath()), list);
+    EXPECT_EQ(ReadBytes(Damaged()), "an older damaged list");
+    EXPECT_FALSE(FileExists(Damaged() + L".1"));
+    ExpectAllThere(paths);
+    const auto log = Log();
+    ASSERT_EQ(Messages(log), DebugRun({}, {kLoadFailure}));
+    EXPECT_EQ(log[2].errorPart, "0:70:Permission denied");
+}
+
+// Beside a folder so deep that the list and the log pass the classic path limit (the
+// executable's own path within it), or one whose name the ANSI code page cannot hold.
+TEST_F(ListFileFault, AListBesideADeepOrUnicodeFolderIsReadAndItsFilesHandled) {
+    const std::wstring root = TempDir().Path();  // the length of a sandbox's own folder
+    const size_t deepLength = 239 - root.size() - 1;  // the folder 239 characters with its backslash
+    std::wstring deep;
+    while (deep.size() < deepLength) {
+        if (!deep.empty()) deep += L'\\';
+        deep += std::wstring(std::min<size_t>(100, deepLength - deep.size()), L'd');
+    }
+    for (const std::wstring& folder : {deep, std::wstring(L"quorvane-\x0E01\x0E02")}) {
+        SCOPED_TRACE(platform::ToUtf8(folder.substr(0, 12)));
+        ServiceSandbox placed(L"QuorvaneService.exe", folder);
+        if (folder == deep) {
+            ASSERT_LE(placed.ExePath().size(), 259u);
+            ASSERT_GT(placed.LogPath().size(), 260u);
+        } else {
+            ASSERT_FALSE(platform::ToAnsiExact(folder)) << "the code page holds the name";
+        }
+        const auto paths = MakeFiles(2);
+        const std::string list = ListOf(paths);
+        WriteBytes(placed.ListPath(), list);
+        placed.RunOnce(L"/debugmode");
+        ExpectEndedStopped(placed);
+        EXPECT_EQ(ReadBytes(placed.ListPath()), list);
+        for (const auto& p : paths) EXPECT_FALSE(FileExists(p));
+        EXPECT_EQ(Messages(ParseLog(placed.ReadLog())),
+                  DebugRun({Start(paths[0]), Deleted(paths[0]), Start(paths[1]), Deleted(paths[1])}));
     }
 }
 

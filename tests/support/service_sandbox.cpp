@@ -1,5 +1,6 @@
 #include "support/service_sandbox.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "driver/log_entry.h"
@@ -8,22 +9,11 @@
 #include "service/nt_service.h"
 
 namespace testing_support {
-namespace {
-
-struct ScHandleTraits {
-    using Type = SC_HANDLE;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::CloseServiceHandle(h); }
-};
-using UniqueScHandle = platform::UniqueResource<ScHandleTraits>;
-
 UniqueScHandle OpenShieldService(DWORD access) {
     UniqueScHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) return {};
     return UniqueScHandle(::OpenServiceW(manager.get(), NTService::ServiceName, access));
 }
-
-}  // namespace
 
 bool IsInstanceRunning() {
     platform::UniqueHandle mutex(
@@ -31,7 +21,16 @@ bool IsInstanceRunning() {
     return static_cast<bool>(mutex);
 }
 
-ServiceSandbox::ServiceSandbox(const std::wstring& exeName) : exeName_(exeName) {
+ServiceSandbox::ServiceSandbox(const std::wstring& exeName, const std::wstring& folder)
+    : folder_(dir_.Path()), exeName_(exeName) {
+    for (size_t start = 0; start < folder.size();) {
+        const size_t end = std::min(folder.find(L'\\', start), folder.size());
+        folder_ += folder.substr(start, end - start) + L"\\";
+        if (!::CreateDirectoryW(folder_.c_str(), nullptr)) {
+            throw std::runtime_error("cannot create the sandbox's folder");
+        }
+        start = end + 1;
+    }
     const std::wstring built = BinDir() + L"QuorvaneService.exe";
     if (!::CopyFileW(built.c_str(), ExePath().c_str(), FALSE)) {
         throw std::runtime_error("cannot copy QuorvaneService.exe into the sandbox");
@@ -46,7 +45,7 @@ ServiceSandbox::~ServiceSandbox() {
 }
 
 std::wstring ServiceSandbox::LogPath() const {
-    return dir_.Path() + basQuorvaneService::BaseNameOf(exeName_) + L"Log.txt";
+    return folder_ + basQuorvaneService::BaseNameOf(exeName_) + L"Log.txt";
 }
 
 void ServiceSandbox::Register(const std::wstring& arguments) {

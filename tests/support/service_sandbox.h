@@ -4,6 +4,7 @@
 // started with "net start", as the product's installer and an administrator would.
 #include <string>
 
+#include "platform/handles.h"
 #include "support/process.h"
 #include "support/test_files.h"
 
@@ -12,16 +13,18 @@ namespace testing_support {
 class ServiceSandbox {
 public:
     // exeName lets a test run the service under another file name (its log is named
-    // after the executable).
-    explicit ServiceSandbox(const std::wstring& exeName = L"QuorvaneService.exe");
+    // after the executable); folder, a path relative to the sandbox, puts the executable
+    // into nested folders of that name.
+    explicit ServiceSandbox(const std::wstring& exeName = L"QuorvaneService.exe",
+                            const std::wstring& folder = {});
     ~ServiceSandbox();
     ServiceSandbox(const ServiceSandbox&) = delete;
     ServiceSandbox& operator=(const ServiceSandbox&) = delete;
 
-    const std::wstring& Dir() const { return dir_.Path(); }
-    std::wstring ExePath() const { return dir_.Path() + exeName_; }
+    const std::wstring& Dir() const { return folder_; }
+    std::wstring ExePath() const { return folder_ + exeName_; }
     std::wstring LogPath() const;
-    std::wstring ListPath() const { return dir_.Path() + L"QuorvanePendingRebootList.dat"; }
+    std::wstring ListPath() const { return folder_ + L"QuorvanePendingRebootList.dat"; }
     std::string ReadLog() const { return ReadBytes(LogPath()); }
 
     // "sc create QuorvaneShield binPath= <exe> <arguments>"; replaces an older registration.
@@ -45,11 +48,23 @@ public:
 
 private:
     TempDir dir_;
+    std::wstring folder_;  // with a trailing backslash
     std::wstring exeName_;
     bool registered_ = false;
 };
 
 // True while a process holds the service's single-instance mutex.
 bool IsInstanceRunning();
+
+struct ScHandleTraits {
+    using Type = SC_HANDLE;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::CloseServiceHandle(h); }
+};
+using UniqueScHandle = platform::UniqueResource<ScHandleTraits>;
+
+// The QuorvaneShield service with the access asked for; empty (and the last error set)
+// when it is not registered.
+UniqueScHandle OpenShieldService(DWORD access);
 
 }  // namespace testing_support

@@ -84,6 +84,21 @@ void RemoveTree(const std::wstring& path) {
     ::RemoveDirectoryW(dir.c_str());
 }
 
+std::wstring WineUnixSpelling(const std::wstring& path) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName) return {};
+    char* name = unixName(path.c_str());
+    if (!name) return {};
+    std::wstring spelling = L"Z:" + platform::FromUtf8(name);
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    for (wchar_t& c : spelling) {
+        if (c == L'/') c = L'\\';
+    }
+    return spelling;
+}
+
 std::string Ansi(const std::wstring& text) {
     auto bytes = platform::ToAnsiExact(text);
     if (!bytes) throw std::runtime_error("text not representable in the ANSI code page");

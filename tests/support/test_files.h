@@ -29,6 +29,10 @@ std::string ReadBytes(const std::wstring& path);  // empty when it cannot be rea
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 void RemoveTree(const std::wstring& path);
 
+// The same path through Wine's Z: drive ("Z:\\root\\.wine\\drive_c\\..."); empty when the
+// path has no Unix name.
+std::wstring WineUnixSpelling(const std::wstring& path);
+
 // The exact ANSI form of a text under the current code page, for comparing file bytes.
 std::string Ansi(const std::wstring& text);
 

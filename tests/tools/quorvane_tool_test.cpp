@@ -244,24 +244,62 @@ TEST_F(ToolTest, AWriterKilledBeforeItsReplaceLeavesTheOldListWhole) {
     EXPECT_FALSE(FileExists(list + L".new"));
 }
 
-TEST_F(ToolTest, TwentyConcurrentAddsAllLand) {
-    ASSERT_EQ(Tool(L"list create " + Quoted(list)).exitCode, 0u);
+// Every spelling of one list takes one lock and writes one new file: no add is lost, none
+// lands twice, and the list keeps its long name.
+TEST_F(ToolTest, TwentyConcurrentAddsThroughFourSpellingsAllLandOnce) {
+    const std::wstring longName = dir / L"QuorvanePendingRebootList.dat";
+    ASSERT_EQ(Tool(L"list create " + Quoted(longName)).exitCode, 0u);
+    wchar_t shortName[MAX_PATH] = {};
+    ASSERT_GT(::GetShortPathNameW(longName.c_str(), shortName, MAX_PATH), 0u);
+    const std::vector<std::wstring> spellings = {longName, shortName, L"\\\\?\\" + longName,
+                                                 WineUnixSpelling(longName)};
+    ASSERT_NE(spellings[1], longName);
+    ASSERT_EQ(spellings[3].rfind(L"Z:\\", 0), 0u) << "no Z: spelling under this Wine";
+
     std::vector<platform::UniqueHandle> writers;
     for (int i = 0; i < 20; ++i) {
-        writers.push_back(LaunchProcess(L"\"" + BinDir() + L"QuorvaneTool.exe\" list add " + Quoted(list) +
-                                        L" C:\\concurrent\\file" + std::to_wstring(i) + L".tmp"));
+        writers.push_back(LaunchProcess(L"\"" + BinDir() + L"QuorvaneTool.exe\" list add " +
+                                        Quoted(spellings[i % spellings.size()]) + L" C:\\concurrent\\file" +
+                                        std::to_wstring(i) + L".tmp"));
     }
     for (auto& writer : writers) {
         DWORD exitCode = 99;
         ASSERT_TRUE(WaitForExit(writer.get(), 120000, &exitCode));
         EXPECT_EQ(exitCode, 0u);
     }
-    const ProcessResult shown = Tool(L"list show " + Quoted(list));
+    const ProcessResult shown = Tool(L"list show " + Quoted(longName));
     EXPECT_NE(shown.output.find("Count\t20\r\n"), std::string::npos) << shown.output;
     for (int i = 0; i < 20; ++i) {
-        EXPECT_NE(shown.output.find("\tC:\\concurrent\\file" + std::to_string(i) + ".tmp\t"), std::string::npos)
-            << i;
+        const std::string entry = "\tC:\\concurrent\\file" + std::to_string(i) + ".tmp\t";
+        const size_t first = shown.output.find(entry);
+        EXPECT_NE(first, std::string::npos) << i;
+        EXPECT_EQ(shown.output.find(entry, first + 1), std::string::npos) << i << " landed twice";
     }
+    WIN32_FIND_DATAW found;
+    platform::UniqueFind search(::FindFirstFileW((dir / L"*").c_str(), &found));
+    ASSERT_TRUE(search);
+    std::vector<std::wstring> names;
+    do {
+        if (found.cFileName[0] != L'.') names.push_back(found.cFileName);
+    } while (::FindNextFileW(search.get(), &found));
+    EXPECT_EQ(names, std::vector<std::wstring>{L"QuorvanePendingRebootList.dat"}) << "renamed or left behind";
+}
+
+TEST_F(ToolTest, AReadOnlyListIsNotUpdated) {
+    const std::string bytes = ListFileBytes({{L"C:\\a.tmp"}});
+    WriteBytes(list, bytes);
+    ASSERT_TRUE(::SetFileAttributesW(list.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+    for (const std::wstring& command : {L"list add " + Quoted(list) + L" C:\\b.tmp",
+                                        L"list remove " + Quoted(list) + L" C:\\a.tmp",
+                                        L"list create " + Quoted(list) + L" --force"}) {
+        const ProcessResult r = Tool(command);
+        EXPECT_EQ(r.exitCode, 1u) << r.output;
+        EXPECT_NE(r.output.find("read-only"), std::string::npos) << r.output;
+    }
+    EXPECT_EQ(ReadBytes(list), bytes);
+    EXPECT_EQ(::GetFileAttributesW(list.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_FALSE(FileExists(list + L".new"));
+    ::SetFileAttributesW(list.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace

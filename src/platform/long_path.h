@@ -1,0 +1,17 @@
+#pragma once
+// The form in which a full path reaches the wide file calls. Free of the Windows API.
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The longest path the file calls take in its classic form (MAX_PATH less the NUL).
+constexpr size_t kClassicPathLimit = 259;
+
+// A full, normalized path longer than the classic limit in its "\\?\" form ("\\?\C:\..."
+// or "\\?\UNC\server\share\..."), so that a file beside a deep folder can still be
+// opened; any other path unchanged. A path already in a device or "\\?\" form, or one
+// that is not fully qualified, is left as it is: the prefix would change what it names.
+std::wstring ExtendedPath(std::wstring_view path);
+
+}  // namespace platform

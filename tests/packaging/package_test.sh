@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds the packages with scripts/package.sh from the executables of this build, checks
+# their signatures with osslsigncode, then runs package_tests.exe (argument 1) under Wine,
+# which installs, upgrades and removes them. Arguments: the test program, the folder of
+# the built executables, the source tree.
+#   - the current version, signed with a certificate made here and thrown away;
+#   - an earlier version (0.9.0) of the same source, unsigned, for the upgrade.
+set -euo pipefail
+: "${WINEPREFIX:?the Wine prefix of the test run}"
+exe=$1 bin=$2 root=$3
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-package-test.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+fail() { echo "package_test: $*" >&2; exit 1; }
+
+QUORVANE_SIGN_PASSWORD=$(od -An -N12 -tx1 /dev/urandom | tr -d ' \n')
+export QUORVANE_SIGN_PASSWORD
+openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Quorvane package test" \
+  -addext "extendedKeyUsage=codeSigning" -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/signer.pfx" \
+  -passout env:QUORVANE_SIGN_PASSWORD
+
+# package.sh's own temporary folder (with the password file) goes under this one.
+mkdir "$work/tmp"
+current=$(TMPDIR="$work/tmp" "$root/scripts/package.sh" --bin "$bin" --out "$work/current" \
+            --sign "$work/signer.pfx" | tail -n 1)
+earlier=$(TMPDIR="$work/tmp" "$root/scripts/package.sh" --bin "$bin" --out "$work/earlier" \
+            --version 0.9.0 | tail -n 1)
+[ -f "$current" ] && [ -f "$earlier" ] || fail "package.sh made no package"
+[ -z "$(ls -A "$work/tmp")" ] || fail "package.sh left files behind: $(ls -A "$work/tmp")"
+unset QUORVANE_SIGN_PASSWORD
+
+verify() {  # verify FILE: 0 when signed by the test's certificate
+  osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/verify.log" 2>&1
+}
+msiextract -C "$work/current-files" "$current" >/dev/null
+msiextract -C "$work/earlier-files" "$earlier" >/dev/null
+for f in "$current" "$work"/current-files/Quorvane/QuorvaneService.exe \
+         "$work"/current-files/Quorvane/QuorvaneTool.exe; do
+  verify "$f" || { cat "$work/verify.log" >&2; fail "signature of $(basename "$f") not accepted"; }
+  echo "signed and verified: $(basename "$f")"
+done
+for f in "$earlier" "$work"/earlier-files/Quorvane/QuorvaneService.exe \
+         "$work"/earlier-files/Quorvane/QuorvaneTool.exe; do
+  ! verify "$f" || fail "$(basename "$f") is signed although --sign was not given"
+done
+
+upgrade_code=$(msiinfo export "$current" Property | sed -n 's/^UpgradeCode\t//p' | tr -d '\r')
+QUORVANE_MSI=$(winepath -w "$current") QUORVANE_MSI_EARLIER=$(winepath -w "$earlier") \
+QUORVANE_UPGRADE_CODE=$upgrade_code \
+  wine "$exe" --gtest_color=no
