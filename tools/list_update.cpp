@@ -75,7 +75,8 @@ ListLock::~ListLock() {
     if (mutex_) ::ReleaseMutex(mutex_.get());
 }
 
-ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingRebootList& list) {
+ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingRebootList& list,
+                     const basPendingRebootFiles::TextCodec& codec) {
     ListReading reading;
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -102,8 +103,7 @@ ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingReb
         throw Failure(L"cannot read", path, ::GetLastError());
     }
     reading.check = basPendingRebootFiles::ReadListBytes(
-        reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
-        basPendingRebootFiles::SystemCodec(), list);
+        reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), codec, list);
     reading.state = reading.check.ok() ? ListState::Whole : ListState::Unreadable;
     return reading;
 }
