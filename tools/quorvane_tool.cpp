@@ -122,16 +122,18 @@ int Run(const std::vector<std::wstring>& words) {
         return kExitOk;
     }
     const wchar_t* group = GroupOf(words[0]);
-    if (group && words.size() < 2) throw UsageError{std::wstring(L"missing ") + group + L" command", Usage(group)};
+    if (group && words.size() < 2) {
+        throw UsageError{std::wstring(L"missing ") + group + L" command", Usage(group)};
+    }
     if (group && IsHelp(words[1])) {
         Out(Usage(group));
         return kExitOk;
     }
-    const size_t skip = group ? 2 : 1;
+    const auto rest = words.begin() + (group ? 2 : 1);
     for (const Command& command : Commands()) {
         const bool named = group ? command.group == group && SameWord(words[1], command.name)
                                  : !command.group && SameWord(words[0], command.name);
-        if (named) return RunCommand(command, std::vector<std::wstring>(words.begin() + static_cast<long>(skip), words.end()));
+        if (named) return RunCommand(command, std::vector<std::wstring>(rest, words.end()));
     }
     if (group) throw UsageError{std::wstring(L"unknown ") + group + L" command: " + words[1], Usage(group)};
     throw UsageError{L"unknown command: " + words[0]};
