@@ -9,6 +9,7 @@ packages=(
   wine wine64                           # runs the Windows programs and their tests
   xvfb                                  # a display for the message-box tests
   locales                               # localedef, for the zh_CN code page under Wine
+  bsdutils                              # script: a terminal for the console code page test
   googletest                            # GoogleTest sources, built for both targets
   clang libclang-rt-14-dev              # sanitizers and libFuzzer for the native preset
   libbenchmark-dev                      # native micro-benchmarks

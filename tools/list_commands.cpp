@@ -3,8 +3,10 @@
 #include "pendinglist/ansi_codec.h"
 #include "fileops/listed_path.h"
 #include "platform/text.h"
+#include "tools/json_writer.h"
 #include "tools/list_update.h"
 #include "tools/tool_output.h"
+#include "tools/tool_rules.h"
 
 namespace quorvane_tool {
 namespace {
@@ -37,9 +39,54 @@ void ReadExisting(const std::wstring& path, PendingRebootList& list) {
     }
 }
 
+// A list written elsewhere may hold a TAB or a line break in a text; shown as '?', the
+// entry stays one line of four fields (--json gives the exact text).
 std::wstring EntryLine(int32_t index, const PendingRebootEntry& entry) {
-    return std::to_wstring(index) + L"\t" + std::to_wstring(entry.Flag) + L"\t" +
-           std::wstring(entry.Path) + L"\t" + std::wstring(entry.Extra) + L"\r\n";
+    return std::to_wstring(index) + L"\t" + std::to_wstring(entry.Flag) + L"\t" + ShownText(entry.Path) +
+           L"\t" + ShownText(entry.Extra) + L"\r\n";
+}
+
+void OutJson(const JsonWriter& json) {
+    const std::string& text = json.Text();
+    Out(std::wstring(text.begin(), text.end()) + L"\r\n");
+}
+
+// A text read byte for byte (one unit per byte), written as the service decodes it, and,
+// when those bytes do not come back from that text, the bytes too.
+void RawTextField(JsonWriter& json, const std::string& name, std::wstring_view stored) {
+    std::string bytes;
+    for (const wchar_t unit : stored) bytes += static_cast<char>(unit);
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(basPendingRebootFiles::SystemCodec().Decode(bytes.data(), bytes.size(), text.data()));
+    json.Key(name).String(text);
+    if (platform::ToAnsiExact(text) != bytes) {
+        const std::string hex = HexBytes(bytes);
+        json.Key(name + "Bytes").String(std::wstring(hex.begin(), hex.end()));
+    }
+}
+
+void ShowJson(const std::wstring& path) {
+    // Read with one character per byte, so that every text's bytes are at hand.
+    PendingRebootList list;
+    const ListReading reading = ReadList(path, list, basPendingRebootFiles::Latin1Codec());
+    if (reading.state == ListState::Missing) throw ToolFailure{L"cannot read " + path + L": no such file"};
+    if (reading.state == ListState::Unreadable) {
+        throw ToolFailure{L"unreadable list " + path + L": " + DescribeUnreadable(reading.check)};
+    }
+    JsonWriter json;
+    json.BeginObject().Key("file").String(path);
+    RawTextField(json, "header", list.Header);
+    RawTextField(json, "version", list.Version);
+    RawTextField(json, "extra", list.Extra);
+    json.Key("count").Number(list.Count()).Key("entries").BeginArray();
+    int32_t index = 0;
+    list.ForEachEntry([&](const PendingRebootEntry& entry) {
+        json.BeginObject().Key("index").Number(index++).Key("flag").Number(entry.Flag);
+        RawTextField(json, "path", entry.Path);
+        RawTextField(json, "extra", entry.Extra);
+        json.EndObject();
+    });
+    OutJson(json.EndArray().EndObject());
 }
 
 // A text that reaches the list file exactly, or a failure that says why not.
@@ -68,10 +115,15 @@ int ListCreate(const ParsedArgs& args) {
 
 int ListShow(const ParsedArgs& args) {
     const std::wstring path = FullPath(FileArgument(args, 1));
+    if (args.switches.count(L"--json")) {
+        ShowJson(path);
+        return kExitOk;
+    }
     PendingRebootList list(basPendingRebootFiles::PlatformLowerCase);
     ReadExisting(path, list);
-    std::wstring text = L"Header\t" + list.Header + L"\r\nVersion\t" + list.Version + L"\r\nExtra\t" +
-                        list.Extra + L"\r\nCount\t" + std::to_wstring(list.Count()) + L"\r\n";
+    std::wstring text = L"Header\t" + ShownText(list.Header) + L"\r\nVersion\t" + ShownText(list.Version) +
+                        L"\r\nExtra\t" + ShownText(list.Extra) + L"\r\nCount\t" + std::to_wstring(list.Count()) +
+                        L"\r\n";
     int32_t index = 0;
     list.ForEachEntry([&](const PendingRebootEntry& entry) { text += EntryLine(index++, entry); });
     Out(text);
@@ -102,6 +154,10 @@ int ListAdd(const ParsedArgs& args) {
     }
     CheckStorable(L"the path", entryPath);
     CheckStorable(L"--extra", extra);
+    if (HasControlCharacter(extra)) {
+        throw ToolFailure{L"--extra holds a control character (U+0000 to U+001F); the entry would not show as "
+                          L"one line"};
+    }
 
     ListLock lock(path);
     PendingRebootList list = NewList();
@@ -135,10 +191,21 @@ int ListVerify(const ParsedArgs& args) {
     PendingRebootList list(basPendingRebootFiles::PlatformLowerCase);
     const ListReading reading = ReadList(path, list);
     if (reading.state == ListState::Missing) throw ToolFailure{L"cannot read " + path + L": no such file"};
+    const std::wstring reason = platform::FromUtf8(basPendingRebootFiles::DescribeFault(reading.check.fault));
+    if (args.switches.count(L"--json")) {
+        JsonWriter json;
+        json.BeginObject().Key("file").String(path);
+        if (reading.state == ListState::Unreadable) {
+            json.Key("state").String(L"unreadable").Key("reason").String(reason);
+            json.Key("offset").Number(static_cast<int64_t>(reading.check.offset));
+        } else {
+            json.Key("state").String(L"ok").Key("count").Number(list.Count());
+        }
+        OutJson(json.EndObject());
+        return reading.state == ListState::Unreadable ? kExitFailed : kExitOk;
+    }
     if (reading.state == ListState::Unreadable) {
-        Out(L"unreadable\t" +
-            platform::FromUtf8(basPendingRebootFiles::DescribeFault(reading.check.fault)) + L"\t" +
-            std::to_wstring(reading.check.offset) + L"\r\n");
+        Out(L"unreadable\t" + reason + L"\t" + std::to_wstring(reading.check.offset) + L"\r\n");
         return kExitFailed;
     }
     Out(L"ok\t" + std::to_wstring(list.Count()) + L" entries\r\n");

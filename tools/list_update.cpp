@@ -49,7 +49,8 @@ ListLock::ListLock(const std::wstring& fullPath)
     if (lock_.Error()) throw Failure(L"cannot lock", fullPath, lock_.Error());
 }
 
-ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingRebootList& list) {
+ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingRebootList& list,
+                     const basPendingRebootFiles::TextCodec& codec) {
     ListReading reading;
     const std::wstring target = platform::ExtendedPath(path);
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
@@ -77,8 +78,7 @@ ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingReb
         throw Failure(L"cannot read", path, ::GetLastError());
     }
     reading.check = basPendingRebootFiles::ReadListBytes(
-        reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
-        basPendingRebootFiles::SystemCodec(), list);
+        reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), codec, list);
     reading.state = reading.check.ok() ? ListState::Whole : ListState::Unreadable;
     return reading;
 }

@@ -5,6 +5,7 @@
 // either the old list or the new one.
 #include <string>
 
+#include "pendinglist/ansi_codec.h"
 #include "pendinglist/list_format.h"
 #include "pendinglist/list_lock.h"
 
@@ -41,8 +42,10 @@ struct ListReading {
     basPendingRebootFiles::ListCheck check;  // why and where an unreadable file breaks
 };
 
-// Reads the whole file into `list`. A file that cannot be opened at all is a failure.
-ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingRebootList& list);
+// Reads the whole file into `list`, its texts decoded by `codec` (the service's by
+// default). A file that cannot be opened at all is a failure.
+ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingRebootList& list,
+                     const basPendingRebootFiles::TextCodec& codec = basPendingRebootFiles::SystemCodec());
 
 // "the file ends before the record is complete at offset 52"
 std::wstring DescribeUnreadable(const basPendingRebootFiles::ListCheck& check);

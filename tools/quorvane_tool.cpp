@@ -34,36 +34,37 @@ const std::vector<Command>& Commands() {
         {L"list", L"create", L"list create FILE [--force]\r\n"
                              L"    Writes the empty list (46 bytes). An existing file is replaced only with --force.",
          {}, {L"--force"}, ListCreate},
-        {L"list", L"show", L"list show FILE\r\n"
+        {L"list", L"show", L"list show FILE [--json]\r\n"
                            L"    Prints Header, Version, Extra and Count, then one line per entry:\r\n"
-                           L"    index<TAB>flag<TAB>path<TAB>extra.",
-         {}, {}, ListShow},
+                           L"    index<TAB>flag<TAB>path<TAB>extra (a control character shows as ?).",
+         {}, {L"--json"}, ListShow},
         {L"list", L"add", L"list add FILE PATH [--flag N] [--extra TEXT]\r\n"
                           L"    Appends an entry, creating the list when it is missing. PATH must be fully\r\n"
                           L"    qualified (C:\\... or \\\\?\\C:\\...), name a file the service may clear and hold only\r\n"
-                          L"    characters of the ANSI code page.",
+                          L"    characters of the ANSI code page; PATH and TEXT hold no control character.",
          {L"--flag", L"--extra"}, {}, ListAdd},
         {L"list", L"remove", L"list remove FILE PATH\r\n"
                              L"    Removes the first entry whose path matches without regard to case.",
          {}, {}, ListRemove},
-        {L"list", L"verify", L"list verify FILE\r\n"
+        {L"list", L"verify", L"list verify FILE [--json]\r\n"
                              L"    Prints ok<TAB>N entries, or unreadable<TAB>reason<TAB>offset (exit status 1).",
-         {}, {}, ListVerify},
-        {nullptr, L"errortext", L"errortext CODE\r\n"
+         {}, {L"--json"}, ListVerify},
+        {nullptr, L"errortext", L"errortext CODE [--json]\r\n"
                                 L"    Prints the system's message for an error code (decimal, or 0x and hex digits).",
-         {}, {}, ErrorText},
+         {}, {L"--json"}, ErrorText},
         {L"eventsource", L"register",
          L"eventsource register --app NAME --log NAME --dir PATH --message-file NAME\r\n"
          L"                     [--category-file NAME] [--categories N]\r\n"
-         L"    Registers NAME as an event source of the event log.",
+         L"    Registers NAME as an event source of the event log. Each NAME is one key name:\r\n"
+         L"    not empty or blank, no backslash.",
          {L"--app", L"--log", L"--dir", L"--message-file", L"--category-file", L"--categories"}, {},
          EventSourceRegister},
         {L"eventsource", L"unregister", L"eventsource unregister --app NAME --log NAME\r\n"
                                         L"    Removes the event source's registration.",
          {L"--app", L"--log"}, {}, EventSourceUnregister},
-        {nullptr, L"osversion", L"osversion\r\n"
+        {nullptr, L"osversion", L"osversion [--json]\r\n"
                                 L"    Prints the version text, the verdict (0-3) and the refusal message.",
-         {}, {}, OsVersion},
+         {}, {L"--json"}, OsVersion},
     };
     return commands;
 }
@@ -74,9 +75,45 @@ std::wstring Usage(const wchar_t* group = nullptr) {
         if (group && (!command.group || std::wstring(command.group) != group)) continue;
         text += L"  QuorvaneTool " + std::wstring(command.usage) + L"\r\n";
     }
+    if (!group) {
+        text += L"  Words of a command in any letter case; --name=value or --name value. --utf8\r\n"
+                L"  anywhere writes UTF-8 to a file or pipe instead of the console's code page.\r\n";
+    }
     if (!group) text += L"  QuorvaneTool --help | COMMAND --help\r\n";
     if (!group) text += L"  QuorvaneTool --version\r\n";
     return text;
+}
+
+bool IsHelp(const std::wstring& word) { return word == L"--help" || word == L"-h" || word == L"/?"; }
+
+std::wstring CommandUsage(const Command& command) {
+    return L"Usage:\r\n  QuorvaneTool " + std::wstring(command.usage) + L"\r\n";
+}
+
+// The group that the word names, in any letter case; null for none.
+const wchar_t* GroupOf(const std::wstring& word) {
+    for (const Command& command : Commands()) {
+        if (command.group && SameWord(word, command.group)) return command.group;
+    }
+    return nullptr;
+}
+
+int RunCommand(const Command& command, const std::vector<std::wstring>& rest) {
+    ParsedArgs args;
+    try {
+        args = ParseArgs(rest, command.valueOptions, command.flagOptions);
+    } catch (const UsageError& error) {
+        throw UsageError{error.message, CommandUsage(command)};
+    }
+    if (args.help) {
+        Out(CommandUsage(command));
+        return kExitOk;
+    }
+    try {
+        return command.run(args);
+    } catch (const UsageError& error) {
+        throw UsageError{error.message, CommandUsage(command)};
+    }
 }
 
 int Run(const std::vector<std::wstring>& words) {
@@ -89,40 +126,22 @@ int Run(const std::vector<std::wstring>& words) {
         Out(L"QuorvaneTool " QUORVANE_VERSION L"\r\n");
         return kExitOk;
     }
-    for (const Command& command : Commands()) {
-        size_t skip = 0;
-        if (command.group) {
-            if (words[0] != command.group) continue;
-            if (words.size() < 2) throw UsageError{std::wstring(L"missing ") + command.group + L" command"};
-            if (words[1] != command.name) continue;
-            skip = 2;
-        } else {
-            if (words[0] != command.name) continue;
-            skip = 1;
-        }
-        const std::vector<std::wstring> rest(words.begin() + static_cast<long>(skip), words.end());
-        ParsedArgs args;
-        try {
-            args = ParseArgs(rest, command.valueOptions, command.flagOptions);
-        } catch (const UsageError& error) {
-            throw UsageError{error.message, L"Usage:\r\n  QuorvaneTool " + std::wstring(command.usage) + L"\r\n"};
-        }
-        if (args.help) {
-            Out(L"Usage:\r\n  QuorvaneTool " + std::wstring(command.usage) + L"\r\n");
-            return kExitOk;
-        }
-        try {
-            return command.run(args);
-        } catch (const UsageError& error) {
-            throw UsageError{error.message, L"Usage:\r\n  QuorvaneTool " + std::wstring(command.usage) + L"\r\n"};
-        }
+    const wchar_t* group = GroupOf(words[0]);
+    if (group && words.size() < 2) {
+        throw UsageError{std::wstring(L"missing ") + group + L" command", Usage(group)};
     }
-    const bool grouped = words[0] == L"list" || words[0] == L"eventsource";
-    if (grouped && words.size() >= 2 && (words[1] == L"--help" || words[1] == L"-h")) {
-        Out(Usage(words[0].c_str()));
+    if (group && IsHelp(words[1])) {
+        Out(Usage(group));
         return kExitOk;
     }
-    throw UsageError{L"unknown command: " + words[0] + (grouped && words.size() >= 2 ? L" " + words[1] : L"")};
+    const auto rest = words.begin() + (group ? 2 : 1);
+    for (const Command& command : Commands()) {
+        const bool named = group ? command.group == group && SameWord(words[1], command.name)
+                                 : !command.group && SameWord(words[0], command.name);
+        if (named) return RunCommand(command, std::vector<std::wstring>(rest, words.end()));
+    }
+    if (group) throw UsageError{std::wstring(L"unknown ") + group + L" command: " + words[1], Usage(group)};
+    throw UsageError{L"unknown command: " + words[0]};
 }
 
 }  // namespace
@@ -133,7 +152,15 @@ int main() {
     int argc = 0;
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
     std::vector<std::wstring> words;
-    for (int i = 1; argv && i < argc; ++i) words.emplace_back(argv[i]);
+    // --utf8 holds anywhere on the command line and is never an option's value, so that
+    // even a usage error is written as asked.
+    for (int i = 1; argv && i < argc; ++i) {
+        if (std::wstring(argv[i]) == L"--utf8") {
+            UseUtf8();
+        } else {
+            words.emplace_back(argv[i]);
+        }
+    }
     if (argv) ::LocalFree(argv);
 
     try {

@@ -13,28 +13,56 @@ std::wstring ParsedArgs::Optional(const std::wstring& option, const std::wstring
     return found == options.end() ? fallback : found->second;
 }
 
+namespace {
+
+bool IsHelp(const std::wstring& word) { return word == L"--help" || word == L"-h" || word == L"/?"; }
+
+}  // namespace
+
 ParsedArgs ParseArgs(const std::vector<std::wstring>& words, const std::set<std::wstring>& valueOptions,
                      const std::set<std::wstring>& flagOptions) {
+    const auto isOptionName = [&](const std::wstring& word) {
+        const std::wstring name = word.substr(0, word.find(L'='));
+        return IsHelp(name) || valueOptions.count(name) != 0 || flagOptions.count(name) != 0;
+    };
     ParsedArgs args;
     for (size_t i = 0; i < words.size(); ++i) {
         const std::wstring& word = words[i];
-        if (word == L"--help" || word == L"-h" || word == L"/?") {
+        if (IsHelp(word)) {
             args.help = true;
         } else if (word.rfind(L"--", 0) == 0 && word.size() > 2) {
-            if (valueOptions.count(word)) {
-                if (i + 1 >= words.size()) throw UsageError{word + L" needs a value"};
-                if (args.options.count(word)) throw UsageError{word + L" given twice"};
-                args.options[word] = words[++i];
-            } else if (flagOptions.count(word)) {
-                args.switches.insert(word);
+            const size_t equals = word.find(L'=');
+            const std::wstring name = word.substr(0, equals);
+            if (valueOptions.count(name)) {
+                if (args.options.count(name)) throw UsageError{name + L" given twice"};
+                if (equals != std::wstring::npos) {
+                    args.options[name] = word.substr(equals + 1);
+                } else {
+                    if (i + 1 >= words.size() || isOptionName(words[i + 1])) {
+                        throw UsageError{name + L" needs a value"};
+                    }
+                    args.options[name] = words[++i];
+                }
+            } else if (flagOptions.count(name)) {
+                if (equals != std::wstring::npos) throw UsageError{name + L" takes no value"};
+                args.switches.insert(name);
             } else {
-                throw UsageError{L"unknown option " + word};
+                throw UsageError{L"unknown option " + name};
             }
         } else {
             args.positional.push_back(word);
         }
     }
     return args;
+}
+
+bool SameWord(std::wstring_view word, std::wstring_view name) {
+    if (word.size() != name.size()) return false;
+    const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; };
+    for (size_t i = 0; i < word.size(); ++i) {
+        if (lower(word[i]) != lower(name[i])) return false;
+    }
+    return true;
 }
 
 std::optional<int32_t> ParseInt32(const std::wstring& text) {

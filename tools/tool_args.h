@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorvane_tool {
@@ -30,10 +31,16 @@ struct ParsedArgs {
     std::wstring Optional(const std::wstring& option, const std::wstring& fallback = {}) const;
 };
 
-// `valueOptions` take the next word as their value; `flagOptions` stand alone. Anything
-// else beginning with "--" is a usage error, as is a missing value.
+// `valueOptions` take a value, as the next word (--flag 3) or behind "=" (--flag=3);
+// `flagOptions` stand alone. Anything else beginning with "--" is a usage error, as is a
+// missing value. A next word that is one of the command's own option names is not taken
+// as a value: "--dir --message-file m.dll" lacks the folder rather than naming it
+// "--message-file". Behind "=" any text is the value.
 ParsedArgs ParseArgs(const std::vector<std::wstring>& words, const std::set<std::wstring>& valueOptions,
                      const std::set<std::wstring>& flagOptions);
+
+// Command and group words compare without regard to ASCII letter case.
+bool SameWord(std::wstring_view word, std::wstring_view name);
 
 // A signed 32-bit decimal number, or 0x followed by up to eight hexadecimal digits (a
 // value of 0x80000000 or more is the negative number with those 32 bits).

@@ -2,9 +2,12 @@
 
 #include "platform/text.h"
 #include "platform/win32.h"
+#include "tools/tool_rules.h"
 
 namespace quorvane_tool {
 namespace {
+
+bool g_utf8 = false;
 
 void Write(DWORD which, const std::wstring& text) {
     const HANDLE handle = ::GetStdHandle(which);
@@ -16,11 +19,15 @@ void Write(DWORD which, const std::wstring& text) {
         ::WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         return;
     }
-    const std::string bytes = platform::ToUtf8(text);
+    // GetConsoleOutputCP gives 0 to a process without a console.
+    const unsigned codePage = RedirectedCodePage(g_utf8, ::GetConsoleOutputCP(), ::GetACP());
+    const std::string bytes = platform::ToAnsi(text, codePage);
     ::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 }  // namespace
+
+void UseUtf8() { g_utf8 = true; }
 
 void Out(const std::wstring& text) { Write(STD_OUTPUT_HANDLE, text); }
 

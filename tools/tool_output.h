@@ -1,9 +1,14 @@
 #pragma once
-// Output of QuorvaneTool: UTF-8 on standard output and standard error, whether they are
-// a console, a pipe or a file.
+// Output of QuorvaneTool, written as Windows console tools write it. To a console the
+// text goes as Unicode, so every character shows. To a file or a pipe it goes in the
+// console's output code page, or the ANSI code page when the process has no console
+// (characters the code page cannot hold become its default character, never a look-alike),
+// or in UTF-8 once UseUtf8 was called. Standard error follows the same rule.
 #include <string>
 
 namespace quorvane_tool {
+
+void UseUtf8();
 
 void Out(const std::wstring& text);
 void Err(const std::wstring& text);

@@ -53,15 +53,12 @@ LONG ToAnsiKeyPath(const std::wstring& path, std::string& ansi) {
     return ERROR_SUCCESS;
 }
 
-// String data goes in as ANSI with its terminating NUL counted. A path the code page
-// cannot hold is refused rather than stored with '?' in it.
+// String data goes in as ANSI with its terminating NUL counted.
 LONG SetExpandString(const RegistryCalls& calls, HKEY key, const char* valueName,
-                     const std::wstring& data) {
-    const std::optional<std::string> ansi = platform::ToAnsiExact(data);
-    if (!ansi) return ERROR_NO_UNICODE_TRANSLATION;
+                     const std::string& ansi) {
     return calls.RegSetValueExA(key, valueName, 0, REG_EXPAND_SZ,
-                                reinterpret_cast<const BYTE*>(ansi->c_str()),
-                                static_cast<DWORD>(ansi->size() + 1));
+                                reinterpret_cast<const BYTE*>(ansi.c_str()),
+                                static_cast<DWORD>(ansi.size() + 1));
 }
 
 LONG SetDword(const RegistryCalls& calls, HKEY key, const char* valueName, DWORD value) {
@@ -113,31 +110,44 @@ void cRegisterEventSource::RegisterEventSource(const std::wstring& xi_strMessage
         return StepFailure(step, xi_strAppName, xi_strLogName, code);
     };
 
+    // Every text is held against the code page before anything is created, so that a
+    // refused registration leaves no key behind. A text that fails raises what its own
+    // step raises: the key's create for the names, the value's write for a file name.
     std::string keyPath;
     LONG rc = ToAnsiKeyPath(eventlog::SourceKeyPath(xi_strLogName, xi_strAppName), keyPath);
-    if (rc == ERROR_SUCCESS) {
-        // An existing key is simply opened. The handle is only for the creation; the
-        // values are written through a second open.
-        char noClass[] = "";
-        SECURITY_ATTRIBUTES security = {};
-        HKEY created = nullptr;
-        DWORD disposition = 0;
-        rc = calls.RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, noClass,
-                                   REG_OPTION_NON_VOLATILE, KEY_WRITE, &security, &created,
-                                   &disposition);
-        if (rc == ERROR_SUCCESS) calls.RegCloseKey(created);
-    }
     if (rc != ERROR_SUCCESS) Raise(fail(RegistrationStep::Create, rc));
+    // A path the code page cannot hold is refused rather than stored with '?' in it.
+    const std::wstring directory = eventlog::MessageFileDirectory(xi_strFilePath);
+    const std::optional<std::string> eventMessageFile = platform::ToAnsiExact(directory + xi_strMessageFile);
+    if (!eventMessageFile) {
+        Raise(fail(RegistrationStep::SetEventMessageFile, ERROR_NO_UNICODE_TRANSLATION));
+    }
+    const std::optional<std::string> categoryMessageFile =
+        platform::ToAnsiExact(directory + xi_strCategoryFile);
+    if (!categoryMessageFile) {
+        Raise(fail(RegistrationStep::SetCategoryMessageFile, ERROR_NO_UNICODE_TRANSLATION));
+    }
+
+    // An existing key is simply opened. The handle is only for the creation; the values
+    // are written through a second open.
+    char noClass[] = "";
+    SECURITY_ATTRIBUTES security = {};
+    HKEY created = nullptr;
+    DWORD disposition = 0;
+    rc = calls.RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, noClass,
+                               REG_OPTION_NON_VOLATILE, KEY_WRITE, &security, &created,
+                               &disposition);
+    if (rc != ERROR_SUCCESS) Raise(fail(RegistrationStep::Create, rc));
+    calls.RegCloseKey(created);
 
     HKEY opened = nullptr;
     rc = calls.RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_WRITE, &opened);
     if (rc != ERROR_SUCCESS) Raise(fail(RegistrationStep::Open, rc));
     const OpenKey key(calls, opened);
 
-    const std::wstring directory = eventlog::MessageFileDirectory(xi_strFilePath);
-    rc = SetExpandString(calls, key.get(), "EventMessageFile", directory + xi_strMessageFile);
+    rc = SetExpandString(calls, key.get(), "EventMessageFile", *eventMessageFile);
     if (rc != ERROR_SUCCESS) Raise(fail(RegistrationStep::SetEventMessageFile, rc));
-    rc = SetExpandString(calls, key.get(), "CategoryMessageFile", directory + xi_strCategoryFile);
+    rc = SetExpandString(calls, key.get(), "CategoryMessageFile", *categoryMessageFile);
     if (rc != ERROR_SUCCESS) Raise(fail(RegistrationStep::SetCategoryMessageFile, rc));
     rc = SetDword(calls, key.get(), "CategoryCount", static_cast<DWORD>(xi_lngNumCategories));
     if (rc != ERROR_SUCCESS) Raise(fail(RegistrationStep::SetCategoryCount, rc));

@@ -25,7 +25,8 @@ public:
 
     // Creates the source's key (or opens the existing one) and writes EventMessageFile,
     // CategoryMessageFile, CategoryCount and TypesSupported, in that order. What was
-    // written before a failure stays.
+    // written before a failure stays; a name or file name that the ANSI code page cannot
+    // hold is refused before anything is created.
     void RegisterEventSource(const std::wstring& xi_strMessageFile,
                              const std::wstring& xi_strCategoryFile,
                              const std::wstring& xi_strFilePath,

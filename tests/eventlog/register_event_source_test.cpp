@@ -375,12 +375,23 @@ TEST_F(RegisterEventSourceTest, TextTheCodePageCannotHoldReachesNoOtherKeyOrPath
                  Describe(L"Could not DELETE the key, ", thai, ERROR_NO_UNICODE_TRANSLATION));
     EXPECT_TRUE(KeyExists(SourceKey(L"Q?")));
 
+    // A file name or folder is held against the code page before the key is created, so
+    // the refusal leaves nothing behind; it raises what the value's write would raise.
+    RemoveTree(LogKey());
     raised =
         RaisedBy([&] { source.RegisterEventSource(thai + L".dll", L"", L"C:\\", L"Q", log_, 0); });
     ExpectRaised(raised, kSetValue, kSource,
                  Describe(L"Could not SET the EventMessageFile value for the key, ", L"Q",
                           ERROR_NO_UNICODE_TRANSLATION));
-    EXPECT_EQ(ValueCount(SourceKey(L"Q")), 0u);
+    raised = RaisedBy([&] { source.RegisterEventSource(L"m.dll", L"c.dll", thai, L"Q", log_, 0); });
+    ExpectRaised(raised, kSetValue, kSource,
+                 Describe(L"Could not SET the EventMessageFile value for the key, ", L"Q",
+                          ERROR_NO_UNICODE_TRANSLATION));
+    raised = RaisedBy([&] { source.RegisterEventSource(L"m.dll", thai, L"C:\\", L"Q", log_, 0); });
+    ExpectRaised(raised, kSetValue, kSource,
+                 Describe(L"Could not SET the CategoryMessageFile value for the key, ", L"Q",
+                          ERROR_NO_UNICODE_TRANSLATION));
+    EXPECT_FALSE(KeyExists(LogKey()));
 }
 
 TEST_F(RegisterEventSourceTest, CreateFailureOfThePlatformIsRaisedWithItsText) {

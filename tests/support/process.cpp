@@ -8,14 +8,14 @@
 namespace testing_support {
 namespace {
 
-PROCESS_INFORMATION Start(const std::wstring& commandLine, HANDLE in, HANDLE out) {
+PROCESS_INFORMATION Start(const std::wstring& commandLine, HANDLE in, HANDLE out, HANDLE err) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     if (in || out) {
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = in;
         startup.hStdOutput = out;
-        startup.hStdError = out;
+        startup.hStdError = err;
     }
     std::wstring mutableLine = commandLine;
     PROCESS_INFORMATION info = {};
@@ -33,18 +33,18 @@ platform::UniqueFile OpenInheritable(const std::wstring& path, DWORD access, DWO
                                               &inherit, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-}  // namespace
-
 // Output goes through files rather than pipes: Wine's helper processes may inherit a
 // pipe and keep it open long after the child has ended.
-ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs, const std::string& input) {
+ProcessResult Run(const std::wstring& commandLine, DWORD timeoutMs, const std::string& input, bool apart) {
     TempDir io;
     WriteBytes(io / L"stdin", input);
     ProcessResult result;
     {
         platform::UniqueFile in = OpenInheritable(io / L"stdin", GENERIC_READ, OPEN_EXISTING);
         platform::UniqueFile out = OpenInheritable(io / L"stdout", GENERIC_WRITE, CREATE_ALWAYS);
-        PROCESS_INFORMATION info = Start(commandLine, in.get(), out.get());
+        platform::UniqueFile err;
+        if (apart) err = OpenInheritable(io / L"stderr", GENERIC_WRITE, CREATE_ALWAYS);
+        PROCESS_INFORMATION info = Start(commandLine, in.get(), out.get(), apart ? err.get() : out.get());
         platform::UniqueHandle process(info.hProcess), thread(info.hThread);
         result.finished = ::WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0;
         if (!result.finished) {
@@ -54,12 +54,23 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs, const
         ::GetExitCodeProcess(process.get(), &result.exitCode);
     }
     result.output = ReadBytes(io / L"stdout");
+    if (apart) result.errors = ReadBytes(io / L"stderr");
     return result;
+}
+
+}  // namespace
+
+ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs, const std::string& input) {
+    return Run(commandLine, timeoutMs, input, false);
+}
+
+ProcessResult RunProcessApart(const std::wstring& commandLine, DWORD timeoutMs) {
+    return Run(commandLine, timeoutMs, {}, true);
 }
 
 platform::UniqueHandle LaunchProcess(const std::wstring& commandLine) {
     platform::UniqueFile nowhere = OpenInheritable(L"NUL", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
-    PROCESS_INFORMATION info = Start(commandLine, nowhere.get(), nowhere.get());
+    PROCESS_INFORMATION info = Start(commandLine, nowhere.get(), nowhere.get(), nowhere.get());
     ::CloseHandle(info.hThread);
     return platform::UniqueHandle(info.hProcess);
 }

@@ -10,11 +10,15 @@ struct ProcessResult {
     bool finished = false;  // false: still running at the timeout, and then terminated
     DWORD exitCode = 0;
     std::string output;     // stdout and stderr together, as the process wrote them
+    std::string errors;     // stderr alone, when it was kept apart (RunProcessApart)
 };
 
 // Runs a command line to its end (or the timeout) and collects what it printed.
 ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs = 60000,
                          const std::string& input = {});
+
+// The same with standard error written to a file of its own: `output` holds stdout alone.
+ProcessResult RunProcessApart(const std::wstring& commandLine, DWORD timeoutMs = 60000);
 
 // Starts a process and hands back its handle; its input and output are the null device.
 platform::UniqueHandle LaunchProcess(const std::wstring& commandLine);

@@ -1,15 +1,18 @@
 // QuorvaneTool run as a process under Wine, as the product's other programs and support
-// staff run it: exit status, UTF-8 output and the files it leaves.
+// staff run it: exit status, output in the code page (GBK under 936) and the files it leaves.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "eventlog/format_msg.h"
 #include "platform/text.h"
 #include "platform/win32.h"
+#include "support/json_reader.h"
 #include "support/list_writer.h"
 #include "support/process.h"
 #include "support/test_files.h"
+#include "support/unix_side.h"
 
 namespace {
 
@@ -19,9 +22,13 @@ ProcessResult Tool(const std::wstring& arguments) {
     return RunProcess(L"\"" + BinDir() + L"QuorvaneTool.exe\" " + arguments, 60000);
 }
 
+// Standard output and standard error apart.
+ProcessResult ToolApart(const std::wstring& arguments) {
+    return RunProcessApart(L"\"" + BinDir() + L"QuorvaneTool.exe\" " + arguments, 60000);
+}
+
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
-std::string Utf8(const std::wstring& text) { return platform::ToUtf8(text); }
 
 class ToolTest : public ::testing::Test {
 protected:
@@ -47,11 +54,11 @@ TEST_F(ToolTest, CreateWritesTheEmptyListAndReplacesOnlyWithForce) {
     EXPECT_FALSE(FileExists(list + L".new"));
 }
 
-TEST_F(ToolTest, ShowPrintsTheFieldsAndOneLinePerEntryInUtf8) {
+TEST_F(ToolTest, ShowPrintsTheFieldsAndOneLinePerEntryInTheCodePage) {
     WriteBytes(list, ListFileBytes({{L"C:\\临时\\a.tmp", 0, L"附加"}, {L"\\\\srv\\share\\b.dll", -3}}));
     const ProcessResult r = Tool(L"list show " + Quoted(list));
     EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_EQ(r.output, Utf8(L"Header\tQuorvane Pending Reboot List DB\r\nVersion\t3.0\r\nExtra\t\r\n"
+    EXPECT_EQ(r.output, Ansi(L"Header\tQuorvane Pending Reboot List DB\r\nVersion\t3.0\r\nExtra\t\r\n"
                              L"Count\t2\r\n0\t0\tC:\\临时\\a.tmp\t附加\r\n1\t-3\t\\\\srv\\share\\b.dll\t\r\n"));
 }
 
@@ -62,9 +69,9 @@ TEST_F(ToolTest, AddAppendsAndKeepsEverythingElse) {
     WriteBytes(list, foreign);
     ProcessResult r = Tool(L"list add " + Quoted(list) + L" C:\\新\\second.tmp --flag 0x10 --extra 说明");
     ASSERT_EQ(r.exitCode, 0u) << r.output;
-    EXPECT_EQ(r.output, Utf8(L"added\t1\t16\tC:\\新\\second.tmp\t说明\r\n"));
+    EXPECT_EQ(r.output, Ansi(L"added\t1\t16\tC:\\新\\second.tmp\t说明\r\n"));
     r = Tool(L"list show " + Quoted(list));
-    EXPECT_EQ(r.output, Utf8(L"Header\tAnother Program's List Header..\r\nVersion\t3.0\r\nExtra\t\r\n"
+    EXPECT_EQ(r.output, Ansi(L"Header\tAnother Program's List Header..\r\nVersion\t3.0\r\nExtra\t\r\n"
                              L"Count\t2\r\n0\t5\tC:\\first.tmp\tx\r\n1\t16\tC:\\新\\second.tmp\t说明\r\n"));
 }
 
@@ -171,15 +178,151 @@ TEST_F(ToolTest, HelpGoesToStandardOutput) {
     }
 }
 
-TEST_F(ToolTest, ErrorTextPrintsTheSystemMessage) {
+// Started from a shell under Wine the tool has no console: a file gets the ANSI code page.
+TEST_F(ToolTest, OutputToAFileIsInTheAnsiCodePageOrInUtf8WhenAsked) {
     for (const auto& [argument, code] : std::vector<std::pair<std::wstring, int32_t>>{
              {L"5", 5}, {L"0x2", 2}, {L"12002", 12002}, {L"-2147024891", -2147024891}}) {
         const ProcessResult r = Tool(L"errortext " + argument);
         EXPECT_EQ(r.exitCode, 0u);
         const std::wstring expected = modFormatMsg::SystemErrorText(code);
         EXPECT_FALSE(expected.empty()) << code;
-        EXPECT_EQ(r.output, Utf8(expected) + "\r\n") << code;
+        EXPECT_EQ(r.output, Ansi(expected) + "\r\n") << code;
     }
+    const std::wstring denied = modFormatMsg::SystemErrorText(5);
+    ASSERT_NE(Ansi(denied), platform::ToUtf8(denied)) << "the system's text is Chinese under 936";
+    EXPECT_EQ(Tool(L"errortext 5 --utf8").output, platform::ToUtf8(denied) + "\r\n");
+    EXPECT_EQ(Tool(L"--utf8 errortext 5").output, platform::ToUtf8(denied) + "\r\n");
+
+    // Standard error follows the same rule.
+    const std::wstring missing = dir / L"清单.dat";
+    ProcessResult r = ToolApart(L"list show " + Quoted(missing));
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_NE(r.errors.find(Ansi(missing) + ": no such file\r\n"), std::string::npos) << r.errors;
+    r = ToolApart(L"list show --utf8 " + Quoted(missing));
+    EXPECT_NE(r.errors.find(platform::ToUtf8(missing) + ": no such file\r\n"), std::string::npos) << r.errors;
+}
+
+// Run from a terminal, the tool has a console even with its output in a file, and that
+// console's code page (850 after chcp) wins over the ANSI one (1252 under LC_ALL=C).
+TEST_F(ToolTest, OutputToAFileUnderATerminalIsInTheConsolesCodePage) {
+    std::string bytes = ListFileBytes({{L"C:\\X.tmp"}});
+    bytes[bytes.find("X.tmp")] = '\xE9';  // e acute in 1252; 0x82 in 850
+    WriteBytes(list, bytes);
+    WriteBytes(dir / L"show.cmd", "@chcp 850 >nul\r\n@\"" + Ansi(BinDir()) + "QuorvaneTool.exe\" list show \"" +
+                                      Ansi(list) + "\" > out.txt\r\n");
+    ASSERT_TRUE(RunUnixScript("cd '" + UnixPathOf(dir.Path()) +
+                                  "' && LC_ALL=C LANG=C script -qec 'wine cmd /c show.cmd' /dev/null "
+                                  "</dev/null >/dev/null 2>&1",
+                              60000));
+    EXPECT_EQ(ReadBytes(dir / L"out.txt"),
+              "Header\tQuorvane Pending Reboot List DB\r\nVersion\t3.0\r\nExtra\t\r\nCount\t1\r\n"
+              "0\t0\tC:\\\x82.tmp\t\r\n");
+}
+
+bool IsAscii(const std::string& text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) > 0x7E) return false;
+    }
+    return true;
+}
+
+std::optional<JsonValue> JsonOf(const ProcessResult& r) {
+    EXPECT_TRUE(IsAscii(r.output)) << r.output;
+    EXPECT_EQ(r.output.size() >= 2 ? r.output.substr(r.output.size() - 2) : "", "\r\n");
+    return ParseJson(r.output);
+}
+
+TEST_F(ToolTest, JsonIsAsciiAndReadsBackToTheExactTexts) {
+    std::string bytes = ListFileBytes({{L"C:\\临时\\a.tmp", 7, L"附加\t说明"}, {L"C:\\b.tmp", -1, L"Z"}});
+    bytes[bytes.rfind('Z')] = '\x81';  // a lead byte with nothing behind it: no text gives it back
+    WriteBytes(list, bytes);
+    ProcessResult r = Tool(L"list show --json " + Quoted(list));
+    ASSERT_EQ(r.exitCode, 0u) << r.output;
+    std::optional<JsonValue> doc = JsonOf(r);
+    ASSERT_TRUE(doc) << r.output;
+    EXPECT_EQ(doc->Names(), (std::vector<std::string>{"file", "header", "version", "extra", "count", "entries"}));
+    EXPECT_EQ(doc->Find("file")->string, list);
+    EXPECT_EQ(doc->Find("header")->string, L"Quorvane Pending Reboot List DB");
+    EXPECT_EQ(doc->Find("version")->string, L"3.0");
+    EXPECT_EQ(doc->Find("count")->number, 2);
+    const std::vector<JsonValue>& entries = doc->Find("entries")->items;
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].Names(), (std::vector<std::string>{"index", "flag", "path", "extra"}));
+    EXPECT_EQ(entries[0].Find("path")->string, L"C:\\临时\\a.tmp");
+    EXPECT_EQ(entries[0].Find("extra")->string, L"附加\t说明");
+    EXPECT_EQ(entries[0].Find("flag")->number, 7);
+    EXPECT_EQ(entries[1].Names(), (std::vector<std::string>{"index", "flag", "path", "extra", "extraBytes"}));
+    EXPECT_EQ(entries[1].Find("index")->number, 1);
+    EXPECT_EQ(entries[1].Find("flag")->number, -1);
+    EXPECT_EQ(entries[1].Find("extra")->string, platform::FromAnsi("\x81")) << "as the service decodes it";
+    EXPECT_EQ(entries[1].Find("extraBytes")->string, L"81");
+
+    r = Tool(L"list verify --json " + Quoted(list));
+    EXPECT_EQ(r.exitCode, 0u);
+    doc = JsonOf(r);
+    ASSERT_TRUE(doc) << r.output;
+    EXPECT_EQ(doc->Find("state")->string, L"ok");
+    EXPECT_EQ(doc->Find("count")->number, 2);
+    WriteBytes(list, ListFileBytes({{L"C:\\a.tmp"}, {L"C:\\b.tmp"}}).substr(0, 73));
+    r = Tool(L"list verify --json " + Quoted(list));
+    EXPECT_EQ(r.exitCode, 1u);
+    doc = JsonOf(r);
+    ASSERT_TRUE(doc) << r.output;
+    EXPECT_EQ(doc->Names(), (std::vector<std::string>{"file", "state", "reason", "offset"}));
+    EXPECT_EQ(doc->Find("state")->string, L"unreadable");
+    EXPECT_EQ(doc->Find("reason")->string, L"the file ends before the record is complete");
+    EXPECT_EQ(doc->Find("offset")->number, 68);
+
+    doc = JsonOf(r = Tool(L"errortext 0x80070005 --json"));
+    ASSERT_TRUE(doc) << r.output;
+    EXPECT_EQ(doc->Find("code")->number, -2147024891);
+    EXPECT_EQ(doc->Find("hex")->string, L"0x80070005");
+    EXPECT_EQ(doc->Find("text")->string, modFormatMsg::SystemErrorText(5));
+    doc = JsonOf(r = Tool(L"osversion --json"));
+    ASSERT_TRUE(doc) << r.output;
+    EXPECT_EQ(doc->Names(), (std::vector<std::string>{"versionText", "verdict", "message"}));
+    EXPECT_EQ(doc->Find("versionText")->string, L"Windows NT 6.1 Build 7601 SP 1");
+    EXPECT_EQ(doc->Find("verdict")->number, 3);
+}
+
+TEST_F(ToolTest, ControlCharactersNeverSplitAnEntryAcrossLinesOrFields) {
+    // Written by another program: a TAB and a line break in the extra text.
+    const std::string written = ListFileBytes({{L"C:\\a.tmp", 0, L"x\ty\r\nz"}});
+    WriteBytes(list, written);
+    ProcessResult r = Tool(L"list show " + Quoted(list));
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_NE(r.output.find("\r\nCount\t1\r\n0\t0\tC:\\a.tmp\tx?y??z\r\n"), std::string::npos) << r.output;
+
+    for (const std::wstring arguments : {L"C:\\b.tmp --extra \"a\tb\"", L"C:\\b.tmp \"--extra=a\nb\"",
+                                         L"\"C:\\b\tc.tmp\""}) {
+        r = Tool(L"list add " + Quoted(list) + L" " + arguments);
+        EXPECT_EQ(r.exitCode, 1u) << r.output;
+    }
+    EXPECT_EQ(ReadBytes(list), written);
+}
+
+TEST_F(ToolTest, ConventionsOfWindowsConsoleTools) {
+    // Command words in any letter case; --name=value beside --name value.
+    ProcessResult r = Tool(L"LIST Add " + Quoted(list) + L" C:\\a.tmp --flag=0x10 --extra=x=y");
+    EXPECT_EQ(r.exitCode, 0u) << r.output;
+    EXPECT_EQ(ReadBytes(list), ListFileBytes({{L"C:\\a.tmp", 16, L"x=y"}}));
+    EXPECT_EQ(Tool(L"ErrorText 2").exitCode, 0u);
+    EXPECT_EQ(Tool(L"list create " + Quoted(list) + L" --force=yes").exitCode, 2u);
+
+    // A group alone prints the group's usage.
+    for (const auto& [group, own] : std::vector<std::pair<std::wstring, std::string>>{
+             {L"list", "QuorvaneTool list create"}, {L"EVENTSOURCE", "QuorvaneTool eventsource register"}}) {
+        r = ToolApart(group);
+        EXPECT_EQ(r.exitCode, 2u);
+        EXPECT_NE(r.errors.find(own), std::string::npos) << r.errors;
+        EXPECT_EQ(r.errors.find("errortext"), std::string::npos) << r.errors;
+    }
+
+    // A code with no message fails and says so.
+    r = ToolApart(L"errortext 9999");
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.output, "");
+    EXPECT_NE(r.errors.find("no message for the code 9999"), std::string::npos) << r.errors;
 }
 
 TEST_F(ToolTest, OsVersionPrintsTextVerdictAndMessage) {
@@ -219,6 +362,84 @@ TEST_F(ToolTest, EventSourceRegisterAndUnregister) {
               0u)
         << r.output;
     ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+}
+
+const std::wstring kEventLogKey = L"System\\CurrentControlSet\\Services\\EventLog";
+
+// The whole tree under a key of HKEY_LOCAL_MACHINE: every key's path, every value's name,
+// type and bytes.
+std::string RegistryTree(const std::wstring& path) {
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return {};
+    const platform::UniqueHKey key(opened);
+    DWORD subkeys = 0, longestSubkey = 0, values = 0, longestName = 0, longestData = 0;
+    ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values,
+                       &longestName, &longestData, nullptr, nullptr);
+    std::string tree = "[" + platform::ToUtf8(path) + "]\n";
+    for (DWORD i = 0; i < values; ++i) {
+        std::wstring name(longestName + 1, L'\0');
+        std::string data(longestData, '\0');
+        DWORD nameLength = longestName + 1, size = longestData, type = 0;
+        ::RegEnumValueW(key.get(), i, name.data(), &nameLength, nullptr, &type,
+                        reinterpret_cast<BYTE*>(data.data()), &size);
+        tree += platform::ToUtf8(name.substr(0, nameLength)) + " " + std::to_string(type) + " " +
+                data.substr(0, size) + "\n";
+    }
+    for (DWORD i = 0; i < subkeys; ++i) {
+        std::wstring name(longestSubkey + 1, L'\0');
+        DWORD nameLength = longestSubkey + 1;
+        ::RegEnumKeyExW(key.get(), i, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr);
+        tree += RegistryTree(path + L"\\" + name.substr(0, nameLength));
+    }
+    return tree;
+}
+
+// Names that would make the source's key the log's own key, or another key of the event
+// log service, touch nothing: the whole event log tree stays byte for byte.
+TEST_F(ToolTest, EventSourceGuardRailsLeaveTheEventLogTreeAsItWas) {
+    // A log with no sources: what an empty --app would delete.
+    const std::wstring log = L"QuorvaneToolGuard-" + std::to_wstring(::GetCurrentProcessId());
+    HKEY created = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (kEventLogKey + L"\\" + log).c_str(), 0, nullptr, 0,
+                                KEY_WRITE, nullptr, &created, nullptr),
+              ERROR_SUCCESS);
+    const DWORD retention = 7;
+    ::RegSetValueExW(created, L"Retention", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&retention), 4);
+    ::RegCloseKey(created);
+    const std::string before = RegistryTree(kEventLogKey);
+    ASSERT_NE(before.find("EventLog\\Parameters]"), std::string::npos) << "the service's own key is there";
+
+    const std::wstring dll = L" --dir C:\\Q --message-file m.dll";
+    for (const std::wstring& arguments : std::vector<std::wstring>{
+             L"unregister --app \"\" --log " + log,
+             L"unregister --app \"\" --log Parameters",
+             L"unregister --app " + log + L" --log \"\"",
+             L"unregister --app= --log " + log,
+             L"unregister --app \"  \" --log " + log,
+             L"unregister --app Parameters --log \\",
+             L"unregister --app x --log " + log + L"\\x",
+             L"register --app \"\" --log " + log + dll,
+             L"register --app " + log + L" --log \"\"" + dll,
+             L"register --app a\\b --log " + log + dll,
+             L"register --app A --log " + log + L" --dir --message-file m.dll",
+         }) {
+        const ProcessResult r = Tool(L"eventsource " + arguments);
+        EXPECT_EQ(r.exitCode, 2u) << platform::ToUtf8(arguments) << "\n" << r.output;
+        EXPECT_NE(r.output.find("Usage:"), std::string::npos) << r.output;
+    }
+    EXPECT_EQ(RegistryTree(kEventLogKey), before);
+
+    // A folder the code page cannot hold (Thai under 936): refused before any key is made.
+    const ProcessResult r =
+        Tool(L"eventsource register --app A --log " + log + L" --dir C:\\\x0E01 --message-file m.dll");
+    EXPECT_EQ(r.exitCode, 1u) << r.output;
+    EXPECT_EQ(r.output.rfind("0x8004232E\tDidirUverev.RegisterEvntSource.RegisterEventSource\tCould not SET the "
+                             "EventMessageFile value for the key, A,",
+                             0),
+              0u)
+        << r.output;
+    EXPECT_EQ(RegistryTree(kEventLogKey), before);
+    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, (kEventLogKey + L"\\" + log).c_str());
 }
 
 // --- Updates from several processes ---

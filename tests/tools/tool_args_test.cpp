@@ -38,5 +38,31 @@ TEST(ToolArgs, OptionsTakeTheirValueAndUnknownOnesAreRefused) {
     EXPECT_TRUE(ParseArgs({L"x", L"--help"}, {}, {}).help);
 }
 
+TEST(ToolArgs, ValuesFollowAnEqualsSignOrComeAsTheNextWordThatNamesNoOption) {
+    const std::set<std::wstring> values = {L"--dir", L"--message-file", L"--extra"};
+    const std::set<std::wstring> flags = {L"--force"};
+    const ParsedArgs args = ParseArgs({L"--dir=C:\a=b", L"--extra=", L"--message-file", L"m.dll"}, values, flags);
+    EXPECT_EQ(args.Required(L"--dir"), L"C:\a=b");
+    EXPECT_EQ(args.Required(L"--extra"), L"");
+    EXPECT_EQ(args.Required(L"--message-file"), L"m.dll");
+    EXPECT_EQ(ParseArgs({L"--extra=--force"}, values, flags).Required(L"--extra"), L"--force");
+
+    // The next word is another option of the command: the value is missing, not that name.
+    for (const std::vector<std::wstring>& words :
+         {std::vector<std::wstring>{L"--dir", L"--message-file", L"m.dll"}, {L"--dir", L"--force"},
+          {L"--dir", L"--extra=x"}, {L"--dir", L"--help"}, {L"--force=1"}, {L"--dir=a", L"--dir=b"},
+          {L"--bogus=1"}}) {
+        EXPECT_THROW(ParseArgs(words, values, flags), UsageError) << words[0];
+    }
+}
+
+TEST(ToolArgs, CommandWordsMatchInAnyAsciiLetterCase) {
+    EXPECT_TRUE(SameWord(L"LIST", L"list"));
+    EXPECT_TRUE(SameWord(L"EventSource", L"eventsource"));
+    EXPECT_FALSE(SameWord(L"lists", L"list"));
+    EXPECT_FALSE(SameWord(L"lis", L"list"));
+    EXPECT_FALSE(SameWord(L"l30st", L"list")) << "only ASCII letters fold";
+}
+
 }  // namespace
 }  // namespace quorvane_tool

@@ -1,0 +1,43 @@
+#include "tools/tool_rules.h"
+
+namespace quorvane_tool {
+namespace {
+
+bool IsControl(wchar_t c) { return c <= 0x1F; }
+
+bool IsWhiteSpace(wchar_t c) {
+    return c == L' ' || IsControl(c) || c == 0x00A0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+           c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF;
+}
+
+}  // namespace
+
+bool HasControlCharacter(std::wstring_view text) {
+    for (wchar_t c : text) {
+        if (IsControl(c)) return true;
+    }
+    return false;
+}
+
+std::wstring ShownText(std::wstring_view text) {
+    std::wstring shown(text);
+    for (wchar_t& c : shown) {
+        if (IsControl(c)) c = L'?';
+    }
+    return shown;
+}
+
+bool IsSingleKeyName(std::wstring_view name) {
+    if (name.find(L'\\') != std::wstring_view::npos) return false;
+    for (wchar_t c : name) {
+        if (!IsWhiteSpace(c)) return true;
+    }
+    return false;
+}
+
+unsigned RedirectedCodePage(bool utf8Asked, unsigned consoleOutputCodePage, unsigned ansiCodePage) {
+    if (utf8Asked) return kUtf8CodePage;
+    return consoleOutputCodePage != 0 ? consoleOutputCodePage : ansiCodePage;
+}
+
+}  // namespace quorvane_tool
