@@ -171,7 +171,8 @@ CheckedFile OpenCheckedFolder(const ListedPath& path) {
     return result;
 }
 
-unsigned long MarkForDeletion(HANDLE handle, const std::wstring& judged, const FileApi& api) {
+unsigned long MarkForDeletion(const CheckedFile& file, const std::wstring& judged, const FileApi& api) {
+    const HANDLE handle = file.handle.get();
     FILE_DISPOSITION_INFO disposition = {TRUE};
     ::SetLastError(ERROR_SUCCESS);
     if (!api.SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof(disposition))) {
@@ -180,7 +181,21 @@ unsigned long MarkForDeletion(HANDLE handle, const std::wstring& judged, const F
     }
     // Where the platform deletes by the handle's path when it closes, a folder swapped
     // since the first check would take the delete elsewhere: look once more, just before.
-    if (!NamesJudgedPath(handle, judged)) {
+    // A file marked for deletion may refuse a new open (access denied): it is the one the
+    // handle holds, and where that happens the platform deletes by the handle.
+    // Twice: a swap timed to slip between one reading of the path and one open of it must
+    // then be timed to do so again.
+    bool same = true;
+    for (int look = 0; look < 2 && same; ++look) {
+        same = NamesJudgedPath(handle, judged);
+        if (same) {
+            platform::UniqueFile again = OpenWithoutFollowing(judged, FILE_READ_ATTRIBUTES);
+            BY_HANDLE_FILE_INFORMATION info = {};
+            same = again ? ::GetFileInformationByHandle(again.get(), &info) && IdentityOf(info) == file.identity
+                         : ::GetLastError() == ERROR_ACCESS_DENIED;
+        }
+    }
+    if (!same) {
         FILE_DISPOSITION_INFO keep = {FALSE};
         api.SetFileInformationByHandle(handle, FileDispositionInfo, &keep, sizeof(keep));
         return kErrorReparsePointEncountered;
@@ -192,6 +207,8 @@ bool HasLeft(const ListedPath& path, const FileIdentity& deleted) {
     const CheckedFile now = OpenChecked(path, FILE_READ_ATTRIBUTES);
     switch (now.outcome) {
     case OpenOutcome::NotFound:
+        // Not a folder that is missing for the moment: the file is gone from its folder.
+        return OpenCheckedFolder(path).outcome == OpenOutcome::Opened;
     case OpenOutcome::Directory:
         return true;
     case OpenOutcome::Opened:

@@ -48,10 +48,10 @@ bool NamesJudgedPath(HANDLE handle, const std::wstring& judged);
 // Marks the checked file for deletion and checks its path once more, withdrawing the
 // mark when the path has moved meanwhile; the file goes when the handle closes. 0 on
 // success, else the error.
-unsigned long MarkForDeletion(HANDLE handle, const std::wstring& judged, const FileApi& api);
+unsigned long MarkForDeletion(const CheckedFile& file, const std::wstring& judged, const FileApi& api);
 
 // Whether the file a checked handle held, now closed with its delete mark, is no longer at
-// the path: nothing there, or another file.
+// the path: nothing there in a folder that checks out, or another file.
 bool HasLeft(const ListedPath& path, const FileIdentity& deleted);
 
 // The platform's request to delete the judged path at the next restart. 0 or the error.

@@ -42,7 +42,7 @@ ClearOutcome ClearListedFile(const std::wstring& listed, PendingDeletes& pending
         if (file.outcome == OpenOutcome::Redirected) return Refused(file.error);
         if (file.outcome == OpenOutcome::Failed) break;
 
-        const unsigned long error = MarkForDeletion(file.handle.get(), path.path, api);
+        const unsigned long error = MarkForDeletion(file, path.path, api);
         if (error == kErrorReparsePointEncountered) return Refused(error);
         // Read-only, or otherwise not deletable now: left for the restart.
         if (error != ERROR_SUCCESS) return Schedule(path, file.handle.get(), pending, api);

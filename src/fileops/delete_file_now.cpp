@@ -11,7 +11,7 @@ bool DeleteFileNow(const std::wstring& path) {
     if (judged.kind != fileops::PathKind::File) return false;
     fileops::CheckedFile file = fileops::OpenChecked(judged, DELETE | FILE_READ_ATTRIBUTES);
     if (file.outcome != fileops::OpenOutcome::Opened ||
-        fileops::MarkForDeletion(file.handle.get(), judged.path, RealFileApi()) != ERROR_SUCCESS) {
+        fileops::MarkForDeletion(file, judged.path, RealFileApi()) != ERROR_SUCCESS) {
         return false;
     }
     file.handle.reset();
