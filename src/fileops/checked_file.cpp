@@ -76,8 +76,38 @@ platform::UniqueFile OpenWithoutFollowing(const std::wstring& judged, DWORD acce
                                               OPEN_EXISTING, kOpenFlags, nullptr));
 }
 
-FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
-    return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+using NtQueryInformationFileCall = LONG(WINAPI*)(HANDLE file, void* status, void* info, ULONG length,
+                                                int infoClass);
+constexpr int kFileInternalInformation = 6;
+
+// The file's number on its volume. The file system's own record gives it at once; the
+// classic call also works out the volume's serial number, which some platforms do at
+// length (under Wine it is most of an open's cost).
+bool IdentityOf(HANDLE handle, FileIdentity& identity) {
+    static const auto query = reinterpret_cast<NtQueryInformationFileCall>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+    if (query) {
+        struct {
+            LONG_PTR status;
+            ULONG_PTR information;
+        } io = {};
+        LARGE_INTEGER index = {};
+        if (query(handle, &io, &index, sizeof(index), kFileInternalInformation) >= 0) {
+            identity.index = static_cast<unsigned long long>(index.QuadPart);
+            return true;
+        }
+    }
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!::GetFileInformationByHandle(handle, &info)) return false;
+    identity.index = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+bool AttributesOf(HANDLE handle, DWORD& attributes) {
+    FILE_BASIC_INFO basic = {};
+    if (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof(basic))) return false;
+    attributes = basic.FileAttributes;
+    return true;
 }
 
 // The path opened a second time reaches the file the handle holds. Where the platform
@@ -85,8 +115,8 @@ FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
 // time for that reading would pass it; the file itself does not change with the swap.
 bool ReachesSameFile(const std::wstring& judged, const FileIdentity& identity) {
     platform::UniqueFile again = OpenWithoutFollowing(judged, FILE_READ_ATTRIBUTES);
-    BY_HANDLE_FILE_INFORMATION info = {};
-    return again && ::GetFileInformationByHandle(again.get(), &info) && IdentityOf(info) == identity;
+    FileIdentity reached;
+    return again && IdentityOf(again.get(), reached) && reached == identity;
 }
 
 CheckedFile Open(const std::wstring& judged, DWORD access) {
@@ -98,18 +128,17 @@ CheckedFile Open(const std::wstring& judged, DWORD access) {
         result.outcome = missing ? OpenOutcome::NotFound : OpenOutcome::Failed;
         return result;
     }
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!::GetFileInformationByHandle(result.handle.get(), &info)) {
+    DWORD attributes = 0;
+    if (!AttributesOf(result.handle.get(), attributes) || !IdentityOf(result.handle.get(), result.identity)) {
         result.error = LastErrorOr(ERROR_ACCESS_DENIED);
         result.handle.reset();
         return result;
     }
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         result.outcome = OpenOutcome::Directory;
         result.handle.reset();
         return result;
     }
-    result.identity = IdentityOf(info);
     if (!NamesJudgedPath(result.handle.get(), judged) || !ReachesSameFile(judged, result.identity)) {
         result.outcome = OpenOutcome::Redirected;
         result.error = kErrorReparsePointEncountered;
@@ -153,9 +182,9 @@ CheckedFile OpenCheckedFolder(const ListedPath& path) {
         result.outcome = OpenOutcome::NotFound;
         return result;
     }
-    BY_HANDLE_FILE_INFORMATION info = {};
-    const bool isFolder = ::GetFileInformationByHandle(result.handle.get(), &info) &&
-                          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    DWORD attributes = 0;
+    const bool isFolder = AttributesOf(result.handle.get(), attributes) &&
+                          (attributes & FILE_ATTRIBUTE_DIRECTORY);
     std::wstring expected = folder;
     if (expected.size() == 3) expected.pop_back();  // a root's final path is "X:\"
     const auto final = isFolder ? FinalPathOf(result.handle.get(), folder) : std::nullopt;
@@ -190,8 +219,8 @@ unsigned long MarkForDeletion(const CheckedFile& file, const std::wstring& judge
         same = NamesJudgedPath(handle, judged);
         if (same) {
             platform::UniqueFile again = OpenWithoutFollowing(judged, FILE_READ_ATTRIBUTES);
-            BY_HANDLE_FILE_INFORMATION info = {};
-            same = again ? ::GetFileInformationByHandle(again.get(), &info) && IdentityOf(info) == file.identity
+            FileIdentity reached;
+            same = again ? IdentityOf(again.get(), reached) && reached == file.identity
                          : ::GetLastError() == ERROR_ACCESS_DENIED;
         }
     }

@@ -18,12 +18,11 @@ ListedPath JudgePathForFileCalls(const std::wstring& text);
 
 enum class OpenOutcome { Opened, NotFound, Directory, Redirected, Failed };
 
-// Which file an open reached: its volume and its number on that volume.
+// Which file an open reached: its number on its volume. The volume itself is the judged
+// path's drive, which the final path check has already held the handle to.
 struct FileIdentity {
-    unsigned long volume = 0, high = 0, low = 0;
-    bool operator==(const FileIdentity& other) const {
-        return volume == other.volume && high == other.high && low == other.low;
-    }
+    unsigned long long index = 0;
+    bool operator==(const FileIdentity& other) const { return index == other.index; }
 };
 
 struct CheckedFile {
