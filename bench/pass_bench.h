@@ -1,6 +1,8 @@
 #pragma once
-// The cleanup pass over the service's own list against the floor: the same platform
-// calls per entry with no list around them.
+// The cleanup pass over the service's own list against the floor: the same file work per
+// entry (the checked-handle route of every listed file) and the same log entries, with no
+// list around them. Beside them the path route the service took before it checked its
+// handles (an existence search and a delete by path), to show what the checks cost.
 #include <string>
 
 namespace qbench {
@@ -22,6 +24,7 @@ struct PassFigures {
     double floorSeconds = 0;
     double passProcessor = 0;  // processor time of the same runs
     double floorProcessor = 0;
+    double pathRouteSeconds = 0;  // the path route, fastest
     // The median over the repetitions of pass / floor, each repetition's two loops run
     // back to back: robust against a lucky or unlucky spell of either loop.
     double medianRatio = 0;

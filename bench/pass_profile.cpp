@@ -6,6 +6,9 @@
 #include "bench_platform.h"
 #include "driver/activity_log.h"
 #include "driver/log_entry.h"
+#include "fileops/checked_file.h"
+#include "fileops/clear_file.h"
+#include "fileops/pending_deletes.h"
 #include "pass_bench.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/text.h"
@@ -53,10 +56,8 @@ void ProfilePass(const std::wstring& dir, int entries) {
     std::printf("  %-58s %9s %9s\n", "step", "wall us", "cpu us");
 
     std::wstring message;
-    Row("path to exact ANSI (ToAnsiExact) x2: existence, delete", entries, [&](int i) {
-        platform::ToAnsiExact(paths[i]);
-        platform::ToAnsiExact(paths[i]);
-    });
+    Row("judgement of the path (JudgePathForFileCalls)", entries,
+        [&](int i) { fileops::JudgePathForFileCalls(paths[i]); });
     Row("message text: signature + label + path x2", entries, [&](int i) {
         for (int k = 0; k < 2; ++k) {
             message.clear();
@@ -90,11 +91,17 @@ void ProfilePass(const std::wstring& dir, int entries) {
         basQuorvaneService::WriteLog(kStartMessage + paths[i], true);
         basQuorvaneService::WriteLog(kStartMessage + paths[i], true);
     });
-    Row("FindFirstFileA on a missing file", entries, [&](int i) {
-        WIN32_FIND_DATAA found;
-        const HANDLE search = ::FindFirstFileA(platform::ToAnsi(paths[i]).c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) ::FindClose(search);
+    fileops::PendingDeletes pending = fileops::PendingDeletes::Read();
+    Row("checked-handle route, file missing (ClearListedFile)", entries,
+        [&](int i) { fileops::ClearListedFile(paths[i], pending); });
+    for (const std::wstring& path : paths) WriteTextFile(path, "x");
+    Row("checked-handle route, file deleted (open, check, mark, close, see it gone)", entries,
+        [&](int i) { fileops::ClearListedFile(paths[i], pending); });
+    for (const std::wstring& path : paths) WriteTextFile(path, "x");
+    Row("  of it: the checked open alone (final path, opened again)", entries, [&](int i) {
+        fileops::OpenChecked(fileops::JudgePathForFileCalls(paths[i]), DELETE | FILE_READ_ATTRIBUTES);
     });
+    for (const std::wstring& path : paths) ::DeleteFileW(path.c_str());
     List().Clear();
     for (const std::wstring& path : paths) List().Append(path, L"", 0);
     Row("RemoveEntry in slot order (the first builds the index)", entries,

@@ -71,28 +71,75 @@ std::wstring LongFormOf(const std::wstring& judged) {
     return WithoutLiteralPrefix(std::move(expanded));
 }
 
+platform::UniqueFile OpenWithoutFollowing(const std::wstring& judged, DWORD access) {
+    return platform::UniqueFile(::CreateFileW((L"\\\\?\\" + judged).c_str(), access, kShareAll, nullptr,
+                                              OPEN_EXISTING, kOpenFlags, nullptr));
+}
+
+using NtQueryInformationFileCall = LONG(WINAPI*)(HANDLE file, void* status, void* info, ULONG length,
+                                                int infoClass);
+constexpr int kFileInternalInformation = 6;
+
+// The file's number on its volume. The file system's own record gives it at once; the
+// classic call also works out the volume's serial number, which some platforms do at
+// length (under Wine it is most of an open's cost).
+bool IdentityOf(HANDLE handle, FileIdentity& identity) {
+    static const auto query = reinterpret_cast<NtQueryInformationFileCall>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+    if (query) {
+        struct {
+            LONG_PTR status;
+            ULONG_PTR information;
+        } io = {};
+        LARGE_INTEGER index = {};
+        if (query(handle, &io, &index, sizeof(index), kFileInternalInformation) >= 0) {
+            identity.index = static_cast<unsigned long long>(index.QuadPart);
+            return true;
+        }
+    }
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!::GetFileInformationByHandle(handle, &info)) return false;
+    identity.index = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+bool AttributesOf(HANDLE handle, DWORD& attributes) {
+    FILE_BASIC_INFO basic = {};
+    if (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof(basic))) return false;
+    attributes = basic.FileAttributes;
+    return true;
+}
+
+// The path opened a second time reaches the file the handle holds. Where the platform
+// reads a handle's final path from the path it was opened by, a folder swapped back in
+// time for that reading would pass it; the file itself does not change with the swap.
+bool ReachesSameFile(const std::wstring& judged, const FileIdentity& identity) {
+    platform::UniqueFile again = OpenWithoutFollowing(judged, FILE_READ_ATTRIBUTES);
+    FileIdentity reached;
+    return again && IdentityOf(again.get(), reached) && reached == identity;
+}
+
 CheckedFile Open(const std::wstring& judged, DWORD access) {
     CheckedFile result;
-    result.handle.reset(::CreateFileW((L"\\\\?\\" + judged).c_str(), access, kShareAll, nullptr,
-                                      OPEN_EXISTING, kOpenFlags, nullptr));
+    result.handle = OpenWithoutFollowing(judged, access);
     if (!result.handle) {
         result.error = LastErrorOr(ERROR_ACCESS_DENIED);
         const bool missing = result.error == ERROR_FILE_NOT_FOUND || result.error == ERROR_PATH_NOT_FOUND;
         result.outcome = missing ? OpenOutcome::NotFound : OpenOutcome::Failed;
         return result;
     }
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!::GetFileInformationByHandle(result.handle.get(), &info)) {
+    DWORD attributes = 0;
+    if (!AttributesOf(result.handle.get(), attributes) || !IdentityOf(result.handle.get(), result.identity)) {
         result.error = LastErrorOr(ERROR_ACCESS_DENIED);
         result.handle.reset();
         return result;
     }
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         result.outcome = OpenOutcome::Directory;
         result.handle.reset();
         return result;
     }
-    if (!NamesJudgedPath(result.handle.get(), judged)) {
+    if (!NamesJudgedPath(result.handle.get(), judged) || !ReachesSameFile(judged, result.identity)) {
         result.outcome = OpenOutcome::Redirected;
         result.error = kErrorReparsePointEncountered;
         result.handle.reset();
@@ -129,16 +176,15 @@ CheckedFile OpenCheckedFolder(const ListedPath& path) {
     // "X:\name" lies in the drive's root, which keeps its backslash.
     const std::wstring folder = path.path.substr(0, slash < 3 ? 3 : slash);
     CheckedFile result;
-    result.handle.reset(::CreateFileW((L"\\\\?\\" + folder).c_str(), FILE_READ_ATTRIBUTES, kShareAll,
-                                      nullptr, OPEN_EXISTING, kOpenFlags, nullptr));
+    result.handle = OpenWithoutFollowing(folder, FILE_READ_ATTRIBUTES);
     if (!result.handle) {
         result.error = LastErrorOr(ERROR_ACCESS_DENIED);
         result.outcome = OpenOutcome::NotFound;
         return result;
     }
-    BY_HANDLE_FILE_INFORMATION info = {};
-    const bool isFolder = ::GetFileInformationByHandle(result.handle.get(), &info) &&
-                          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    DWORD attributes = 0;
+    const bool isFolder = AttributesOf(result.handle.get(), attributes) &&
+                          (attributes & FILE_ATTRIBUTE_DIRECTORY);
     std::wstring expected = folder;
     if (expected.size() == 3) expected.pop_back();  // a root's final path is "X:\"
     const auto final = isFolder ? FinalPathOf(result.handle.get(), folder) : std::nullopt;
@@ -154,7 +200,8 @@ CheckedFile OpenCheckedFolder(const ListedPath& path) {
     return result;
 }
 
-unsigned long MarkForDeletion(HANDLE handle, const std::wstring& judged, const FileApi& api) {
+unsigned long MarkForDeletion(const CheckedFile& file, const std::wstring& judged, const FileApi& api) {
+    const HANDLE handle = file.handle.get();
     FILE_DISPOSITION_INFO disposition = {TRUE};
     ::SetLastError(ERROR_SUCCESS);
     if (!api.SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof(disposition))) {
@@ -163,12 +210,41 @@ unsigned long MarkForDeletion(HANDLE handle, const std::wstring& judged, const F
     }
     // Where the platform deletes by the handle's path when it closes, a folder swapped
     // since the first check would take the delete elsewhere: look once more, just before.
-    if (!NamesJudgedPath(handle, judged)) {
+    // A file marked for deletion may refuse a new open (access denied): it is the one the
+    // handle holds, and where that happens the platform deletes by the handle.
+    // Twice: a swap timed to slip between one reading of the path and one open of it must
+    // then be timed to do so again.
+    bool same = true;
+    for (int look = 0; look < 2 && same; ++look) {
+        same = NamesJudgedPath(handle, judged);
+        if (same) {
+            platform::UniqueFile again = OpenWithoutFollowing(judged, FILE_READ_ATTRIBUTES);
+            FileIdentity reached;
+            same = again ? IdentityOf(again.get(), reached) && reached == file.identity
+                         : ::GetLastError() == ERROR_ACCESS_DENIED;
+        }
+    }
+    if (!same) {
         FILE_DISPOSITION_INFO keep = {FALSE};
         api.SetFileInformationByHandle(handle, FileDispositionInfo, &keep, sizeof(keep));
         return kErrorReparsePointEncountered;
     }
     return ERROR_SUCCESS;
+}
+
+bool HasLeft(const ListedPath& path, const FileIdentity& deleted) {
+    const CheckedFile now = OpenChecked(path, FILE_READ_ATTRIBUTES);
+    switch (now.outcome) {
+    case OpenOutcome::NotFound:
+        // Not a folder that is missing for the moment: the file is gone from its folder.
+        return OpenCheckedFolder(path).outcome == OpenOutcome::Opened;
+    case OpenOutcome::Directory:
+        return true;
+    case OpenOutcome::Opened:
+        return !(now.identity == deleted);  // a new file of that name since
+    default:
+        return false;  // cannot be told through a redirected path
+    }
 }
 
 unsigned long RequestDeleteAtRestart(const ListedPath& path, const FileApi& api) {

@@ -33,25 +33,24 @@ ClearOutcome ClearListedFile(const std::wstring& listed, PendingDeletes& pending
     if (path.kind == PathKind::NamesNoFile) return {ClearResult::Gone};
     if (path.kind == PathKind::Refused) return Refused(path.refusal);
 
-    CheckedFile file = OpenChecked(path, DELETE | FILE_READ_ATTRIBUTES);
-    switch (file.outcome) {
-    case OpenOutcome::NotFound:
-    case OpenOutcome::Directory:
-        return {ClearResult::Gone};
-    case OpenOutcome::Redirected:
-        return Refused(file.error);
-    case OpenOutcome::Opened: {
-        const unsigned long error = MarkForDeletion(file.handle.get(), path.path, api);
-        if (error == ERROR_SUCCESS) {
-            file.handle.reset();  // the delete happens as the handle closes
-            return {ClearResult::Deleted};
+    CheckedFile file;
+    for (int attempt = 0;; ++attempt) {
+        file = OpenChecked(path, DELETE | FILE_READ_ATTRIBUTES);
+        if (file.outcome == OpenOutcome::NotFound || file.outcome == OpenOutcome::Directory) {
+            return {ClearResult::Gone};
         }
+        if (file.outcome == OpenOutcome::Redirected) return Refused(file.error);
+        if (file.outcome == OpenOutcome::Failed) break;
+
+        const unsigned long error = MarkForDeletion(file, path.path, api);
         if (error == kErrorReparsePointEncountered) return Refused(error);
         // Read-only, or otherwise not deletable now: left for the restart.
-        return Schedule(path, file.handle.get(), pending, api);
-    }
-    case OpenOutcome::Failed:
-        break;
+        if (error != ERROR_SUCCESS) return Schedule(path, file.handle.get(), pending, api);
+        file.handle.reset();  // the delete happens as the handle closes
+        // Only a file seen gone is reported deleted. Where the platform deletes by path as
+        // the handle closes, a swap at that moment makes it delete nothing; try again.
+        if (HasLeft(path, file.identity)) return {ClearResult::Deleted};
+        if (attempt == 2) return Refused(kErrorReparsePointEncountered);
     }
 
     // In use without delete sharing, or no delete access: the path is checked through an

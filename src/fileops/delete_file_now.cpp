@@ -10,8 +10,12 @@ bool DeleteFileNow(const std::wstring& path) {
     const fileops::ListedPath judged = fileops::JudgePathForFileCalls(path);
     if (judged.kind != fileops::PathKind::File) return false;
     fileops::CheckedFile file = fileops::OpenChecked(judged, DELETE | FILE_READ_ATTRIBUTES);
-    return file.outcome == fileops::OpenOutcome::Opened &&
-           fileops::MarkForDeletion(file.handle.get(), judged.path, RealFileApi()) == ERROR_SUCCESS;
+    if (file.outcome != fileops::OpenOutcome::Opened ||
+        fileops::MarkForDeletion(file, judged.path, RealFileApi()) != ERROR_SUCCESS) {
+        return false;
+    }
+    file.handle.reset();
+    return fileops::HasLeft(judged, file.identity);
 }
 
 }  // namespace basQuorvaneService

@@ -137,5 +137,7 @@ int32_t cFileFuncs::DeleteFile(std::wstring strFile) const {
     if (!api_->SetFileInformationByHandle(file.handle.get(), FileBasicInfo, &basic, sizeof(basic))) {
         return kFailed;
     }
-    return fileops::MarkForDeletion(file.handle.get(), path.path, *api_) == ERROR_SUCCESS ? kDone : kFailed;
+    if (fileops::MarkForDeletion(file, path.path, *api_) != ERROR_SUCCESS) return kFailed;
+    file.handle.reset();
+    return fileops::HasLeft(path, file.identity) ? kDone : kFailed;
 }
