@@ -150,7 +150,6 @@ int RunLoadChild(const std::wstring& mode, const std::wstring& resultPath) {
     const bool service = mode == L"service";
     // Everything Load touches once per process is touched before the baseline is taken.
     List();
-    basPendingRebootFiles::FileFuncs();
 
     const MemoryCounters before = ProcessMemory();
     const double start = Now();

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "driver/activity_log.h"
-#include "fileops/file_funcs.h"
 #include "pendinglist/ansi_codec.h"
 #include "pendinglist/list_file_io.h"
 #include "pendinglist/list_format.h"
@@ -24,8 +23,6 @@ constexpr wchar_t kLoadEntry[] = L"(PendingRebootFiles.Load)";
 constexpr wchar_t kSaveEntry[] = L"(PendingRebootFiles.Save)";
 // QuorvaneTool writes "<list>.new"; a name of the service's own keeps the two apart.
 constexpr wchar_t kTemporarySuffix[] = L".svc.new";
-
-const cFileFuncs* testFileFuncs = nullptr;
 
 platform::RaisedError ReadFault(ListFault fault) {
     return platform::NumberedError(
@@ -93,13 +90,6 @@ PendingRebootList& List() {
     static PendingRebootList list(PlatformLowerCase);
     return list;
 }
-
-const cFileFuncs& FileFuncs() {
-    static const cFileFuncs funcs;
-    return testFileFuncs ? *testFileFuncs : funcs;
-}
-
-void UseFileFuncsForTesting(const cFileFuncs* funcs) { testFileFuncs = funcs; }
 
 std::wstring ListFilePath() { return basQuorvaneService::AppDir() + kListFileName; }
 

@@ -6,8 +6,6 @@
 
 #include "pendinglist/pending_reboot_list.h"
 
-class cFileFuncs;
-
 namespace basPendingRebootFiles {
 
 inline constexpr wchar_t kListFileName[] = L"QuorvanePendingRebootList.dat";
@@ -17,9 +15,6 @@ std::wstring DamagedCopySuffix(int copy);
 
 // The process-wide list; empty at process start.
 PendingRebootList& List();
-
-// The one file operations object of the component, created on first use.
-const cFileFuncs& FileFuncs();
 
 // AppDir() followed by the list file's name; recomputed at every call.
 std::wstring ListFilePath();
@@ -43,8 +38,5 @@ void CleanupPass();
 // The lowest index whose path matches without regard to case, or -1.
 int32_t FindEntry(const std::wstring& path);
 void RemoveEntry(const std::wstring& path);
-
-// Lets a test put its own file operations behind the component (null: the real ones).
-void UseFileFuncsForTesting(const cFileFuncs* funcs);
 
 }  // namespace basPendingRebootFiles

@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "driver/activity_log.h"
-#include "fileops/file_api.h"
-#include "fileops/file_funcs.h"
 #include "list_bytes.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/handles.h"
@@ -26,7 +24,6 @@ protected:
     void SetUp() override { Reset(); }
     void TearDown() override {
         Reset();
-        UseFileFuncsForTesting(nullptr);
         basQuorvaneService::DebugMode = false;
     }
     void Reset() {
@@ -197,15 +194,9 @@ TEST_F(ListFile, LoadWaitsForAnUpdateOfTheSameFileByQuorvaneTool) {
     EXPECT_FALSE(FileExists(basQuorvaneService::LogFilePath()));
 }
 
-BOOL WINAPI RefuseAttributes(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD) {
-    ::SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-}
-
-TEST_F(ListFile, SaveLeavesExactlyTheRecordWhenTheOldFileCannotBeDeleted) {
-    const FileApi stubborn{RefuseAttributes, ::MoveFileExW};
-    const cFileFuncs undeletable(stubborn);
-    UseFileFuncsForTesting(&undeletable);
+// Save replaces the list by a rename, never by writing into the old file: a longer old
+// file leaves no tail behind Count.
+TEST_F(ListFile, SaveLeavesExactlyTheRecordOverALongerOldFile) {
     WriteBytes(path, Record({{"C:\\a-much-longer-path.tmp", "extra", 0}}));
     Save();
     EXPECT_EQ(ReadBytes(path), Record({})) << "no old tail behind Count";
