@@ -1,9 +1,9 @@
 #include "fileops/checked_file.h"
 
 #include <optional>
-#include <vector>
 
 #include "fileops/file_api.h"
+#include "platform/final_path.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 
@@ -34,21 +34,9 @@ std::wstring WithoutLiteralPrefix(std::wstring path) {
 // where it gives one; where it fails on a long path, the name on the volume joined to
 // the judged path's drive, once the handle is known to be on that drive's volume.
 std::optional<std::wstring> FinalPathOf(HANDLE handle, const std::wstring& judged) {
-    std::vector<wchar_t> buffer(MAX_PATH + 8);
-    for (;;) {
-        const DWORD length = ::GetFinalPathNameByHandleW(
-            handle, buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
-        if (length == 0) break;
-        if (length < buffer.size()) return WithoutLiteralPrefix(std::wstring(buffer.data(), length));
-        buffer.resize(length + 1);
-    }
-
-    std::vector<unsigned char> info(sizeof(FILE_NAME_INFO) + 65536 * sizeof(wchar_t));
-    if (!::GetFileInformationByHandleEx(handle, FileNameInfo, info.data(),
-                                        static_cast<DWORD>(info.size()))) {
-        return std::nullopt;
-    }
-    const auto* name = reinterpret_cast<const FILE_NAME_INFO*>(info.data());
+    std::wstring path;
+    if (platform::FinalPathByHandle(handle, path)) return WithoutLiteralPrefix(std::move(path));
+    if (!platform::PathWithinVolume(handle, path)) return std::nullopt;
     DWORD handleSerial = 0, driveSerial = 0;
     const std::wstring root = judged.substr(0, 3);
     if (!::GetVolumeInformationByHandleW(handle, nullptr, 0, &handleSerial, nullptr, nullptr, nullptr, 0) ||
@@ -56,7 +44,7 @@ std::optional<std::wstring> FinalPathOf(HANDLE handle, const std::wstring& judge
         handleSerial != driveSerial) {
         return std::nullopt;
     }
-    return judged.substr(0, 2) + std::wstring(name->FileName, name->FileNameLength / sizeof(wchar_t));
+    return judged.substr(0, 2) + path;
 }
 
 // The judged path with short (8.3) names expanded; the path itself when none can be.

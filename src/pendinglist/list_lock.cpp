@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "platform/final_path.h"
 #include "platform/long_path.h"
 #include "platform/win32.h"
 
@@ -30,12 +31,8 @@ bool SameObject(HANDLE a, HANDLE b) {
 // gives the folder's name within its volume; the first drive through which that name
 // leads back to the same folder completes it.
 DWORD FinalPathThroughDrives(HANDLE folder, std::wstring& path) {
-    std::vector<unsigned char> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
-    auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
-    if (!::GetFileInformationByHandleEx(folder, FileNameInfo, info, static_cast<DWORD>(buffer.size()))) {
-        return ::GetLastError();
-    }
-    const std::wstring within(info->FileName, info->FileNameLength / sizeof(wchar_t));
+    std::wstring within;
+    if (!platform::PathWithinVolume(folder, within)) return ::GetLastError();
     std::vector<std::wstring> candidates;
     const DWORD drives = ::GetLogicalDrives();
     for (int letter = 0; letter < 26; ++letter) {
@@ -59,19 +56,7 @@ DWORD FinalPathThroughDrives(HANDLE folder, std::wstring& path) {
 }
 
 DWORD FinalPath(HANDLE folder, std::wstring& path) {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            ::GetFinalPathNameByHandleW(folder, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return FinalPathThroughDrives(folder, path);
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            path = buffer;
-            return 0;
-        }
-        buffer.resize(length);  // too small: the length asked for counts the NUL
-    }
+    return platform::FinalPathByHandle(folder, path) ? 0 : FinalPathThroughDrives(folder, path);
 }
 
 uint64_t Fnv1a(const std::wstring& text) {
