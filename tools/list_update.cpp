@@ -1,6 +1,7 @@
 #include "tools/list_update.h"
 
 #include "pendinglist/ansi_codec.h"
+#include "pendinglist/list_file_io.h"
 #include "platform/long_path.h"
 #include "platform/text.h"
 #include "platform/win32.h"
@@ -103,18 +104,8 @@ void ReplaceList(const ListLock& lock, const basPendingRebootFiles::PendingReboo
     // One name for the new file: under the lock only one update writes it, and one left
     // by a writer that died is simply written over.
     const std::wstring fresh = lock.Identity().Beside(L".new");
-    {
-        platform::UniqueFile file(::CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) throw Failure(L"cannot write", fresh, ::GetLastError());
-        DWORD written = 0;
-        if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-            written != bytes.size() || !::FlushFileBuffers(file.get())) {
-            const DWORD error = ::GetLastError();
-            file.reset();
-            ::DeleteFileW(fresh.c_str());
-            throw Failure(L"cannot write", fresh, error);
-        }
+    if (const DWORD error = basPendingRebootFiles::WriteFlushedFile(fresh, bytes)) {
+        throw Failure(L"cannot write", fresh, error);
     }
     PauseBeforeReplaceForTesting();
     // A reader that does not share deletion (the service while it loads) holds the old

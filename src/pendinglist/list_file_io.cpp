@@ -96,31 +96,33 @@ std::optional<FileBytes> ReadWholeFile(const std::wstring& path) {
     return bytes;
 }
 
+unsigned long WriteFlushedFile(const std::wstring& path, const std::string& bytes) {
+    platform::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return ::GetLastError();
+    DWORD written = 0;
+    DWORD error = ERROR_SUCCESS;
+    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        error = ::GetLastError();
+    } else if (written != bytes.size()) {
+        error = ERROR_DISK_FULL;  // a short write reports no error of its own
+    } else if (!::FlushFileBuffers(file.get())) {
+        error = ::GetLastError();
+    }
+    if (error != ERROR_SUCCESS) {
+        file.reset();
+        ::DeleteFileW(path.c_str());
+    }
+    return error;
+}
+
 void ReplaceWholeFile(const std::wstring& path, const std::wstring& temporary,
                       const std::string& bytes, bool replace) {
     const DWORD present = ::GetFileAttributesW(path.c_str());
     if (present != INVALID_FILE_ATTRIBUTES && (present & FILE_ATTRIBUTE_DIRECTORY)) {
         throw platform::FileError(ERROR_ACCESS_DENIED, kSource);
     }
-    {
-        platform::UniqueFile file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) throw platform::FileError(::GetLastError(), kSource);
-        DWORD written = 0;
-        DWORD error = ERROR_SUCCESS;
-        if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-            error = ::GetLastError();
-        } else if (written != bytes.size()) {
-            error = ERROR_DISK_FULL;  // a short write reports no error of its own
-        } else if (!::FlushFileBuffers(file.get())) {
-            error = ::GetLastError();
-        }
-        if (error != ERROR_SUCCESS) {
-            file.reset();
-            ::DeleteFileW(temporary.c_str());
-            throw platform::FileError(error, kSource);
-        }
-    }
+    if (const DWORD error = WriteFlushedFile(temporary, bytes)) throw platform::FileError(error, kSource);
     // The old delete-then-write replaced a read-only list all the same; so does the rename.
     if (replace && present != INVALID_FILE_ATTRIBUTES && (present & FILE_ATTRIBUTE_READONLY)) {
         const DWORD rest = present & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);

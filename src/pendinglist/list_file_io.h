@@ -40,6 +40,10 @@ private:
 // file stands at `path`: nothing at all, or a folder.
 std::optional<FileBytes> ReadWholeFile(const std::wstring& path);
 
+// Creates or truncates `path` and writes the bytes with one write, flushed to disk. On any
+// failure the file is removed again. 0, or the error (a short write counts as a full disk).
+unsigned long WriteFlushedFile(const std::wstring& path, const std::string& bytes);
+
 // Writes the bytes to `temporary` with one write, flushed to disk, and renames it onto
 // `path`: over an existing file (a read-only one too) only when `replace` is set. Any
 // failure removes the temporary file and leaves `path` as it was; a folder at `path`
