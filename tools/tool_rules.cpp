@@ -1,5 +1,7 @@
 #include "tools/tool_rules.h"
 
+#include "driver/log_entry.h"
+
 namespace quorvane_tool {
 namespace {
 
@@ -21,9 +23,7 @@ bool HasControlCharacter(std::wstring_view text) {
 
 std::wstring ShownText(std::wstring_view text) {
     std::wstring shown(text);
-    for (wchar_t& c : shown) {
-        if (IsControl(c)) c = L'?';
-    }
+    basQuorvaneService::ReplaceControlCharacters(shown, L'?');
     return shown;
 }
 
