@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "bench_platform.h"
-#include "driver/activity_log.h"
+#include "activitylog/activity_log.h"
 #include "load_bench.h"
 #include "pass_bench.h"
 #include "pass_profile.h"

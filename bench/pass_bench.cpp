@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "bench_platform.h"
-#include "driver/activity_log.h"
+#include "activitylog/activity_log.h"
 #include "fileops/clear_file.h"
 #include "fileops/pending_deletes.h"
 #include "pendinglist/pending_reboot_files.h"

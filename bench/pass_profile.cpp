@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "bench_platform.h"
-#include "driver/activity_log.h"
-#include "driver/log_entry.h"
+#include "activitylog/activity_log.h"
+#include "activitylog/log_entry.h"
 #include "fileops/checked_file.h"
 #include "fileops/clear_file.h"
 #include "fileops/pending_deletes.h"

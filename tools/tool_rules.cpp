@@ -1,6 +1,6 @@
 #include "tools/tool_rules.h"
 
-#include "driver/log_entry.h"
+#include "activitylog/log_entry.h"
 
 namespace quorvane_tool {
 namespace {

@@ -5,7 +5,7 @@
 #include <new>
 #include <string>
 
-#include "driver/activity_log.h"
+#include "activitylog/activity_log.h"
 #include "driver/app_texts.h"
 #include "driver/command_line.h"
 #include "pendinglist/pending_reboot_files.h"

@@ -1,4 +1,4 @@
-#include "driver/activity_log.h"
+#include "activitylog/activity_log.h"
 #include "eventlog/format_msg.h"
 #include "fileops/clear_file.h"
 #include "fileops/pending_deletes.h"

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "driver/activity_log.h"
+#include "activitylog/activity_log.h"
 #include "pendinglist/ansi_codec.h"
 #include "pendinglist/list_file_io.h"
 #include "pendinglist/list_format.h"

@@ -6,7 +6,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "driver/activity_log.h"
+#include "activitylog/activity_log.h"
 #include "driver/app_texts.h"
 #include "driver/run_sequence.h"
 #include "pendinglist/pending_reboot_files.h"

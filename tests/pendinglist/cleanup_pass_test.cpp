@@ -1,7 +1,7 @@
 // The cleanup pass over the process-wide list, on real files in a temp folder.
 #include <gtest/gtest.h>
 
-#include "driver/activity_log.h"
+#include "activitylog/activity_log.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/win32.h"
 #include "support/log_reader.h"

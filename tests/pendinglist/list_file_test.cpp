@@ -1,7 +1,7 @@
 // Load and Save on the real list file beside the test executable.
 #include <gtest/gtest.h>
 
-#include "driver/activity_log.h"
+#include "activitylog/activity_log.h"
 #include "list_bytes.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/handles.h"

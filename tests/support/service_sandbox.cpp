@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "driver/log_entry.h"
+#include "activitylog/log_entry.h"
 #include "driver/run_sequence.h"
 #include "platform/win32.h"
 #include "service/nt_service.h"

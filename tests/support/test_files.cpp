@@ -3,7 +3,7 @@
 #include <atomic>
 #include <stdexcept>
 
-#include "driver/log_entry.h"
+#include "activitylog/log_entry.h"
 #include "platform/handles.h"
 #include "platform/text.h"
 #include "platform/win32.h"

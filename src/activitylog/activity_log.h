@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/log_entry.h"
+#include "activitylog/log_entry.h"
 
 namespace basQuorvaneService {
 

@@ -1,4 +1,4 @@
-#include "driver/activity_log.h"
+#include "activitylog/activity_log.h"
 
 #include <cstring>
 #include <exception>

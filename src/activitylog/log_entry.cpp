@@ -1,4 +1,4 @@
-#include "driver/log_entry.h"
+#include "activitylog/log_entry.h"
 
 namespace basQuorvaneService {
 
