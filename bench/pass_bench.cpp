@@ -5,9 +5,8 @@
 
 #include "bench_platform.h"
 #include "activitylog/activity_log.h"
-#include "fileops/clear_file.h"
-#include "fileops/pending_deletes.h"
 #include "pendinglist/pending_reboot_files.h"
+#include "platform/nt_file.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 
@@ -23,9 +22,17 @@ constexpr wchar_t kLabelDeleted[] = L"完成清除文件：";
 constexpr wchar_t kLabelGone[] = L"文件已经不存在：";
 
 constexpr char kFileContent[] = "quorvane bench\r\n";
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// The floor's log: each entry opened, appended and closed, laid out as the activity
-// log lays it out, with the same date-time text.
+// The final path read of the floor: the platform's call, or nothing where there is none.
+void ReadFinalPath(HANDLE handle) {
+    wchar_t path[MAX_PATH + 8];
+    if (const auto call = platform::NativeCalls().GetFinalPathNameByHandleW) call(handle, path, MAX_PATH + 8, 0);
+}
+
+// The floor's log: each entry opened without following a link (created when missing),
+// its final path and link count read, appended and closed, laid out as the activity log
+// lays it out, with the same date-time text.
 class FloorLog {
 public:
     explicit FloorLog(std::wstring path) : path_(std::move(path)) {
@@ -46,10 +53,18 @@ private:
         entry_ += message;
         entry_ += file;
         entry_ += "\r\n";
-        HANDLE log = ::CreateFileW(path_.c_str(), FILE_APPEND_DATA,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+        const DWORD access = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
+        const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        HANDLE log = ::CreateFileW(path_.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (log == INVALID_HANDLE_VALUE) {
+            log = ::CreateFileW(path_.c_str(), access, share, nullptr, CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT,
+                                nullptr);
+        }
         if (log == INVALID_HANDLE_VALUE) return;
+        ReadFinalPath(log);
+        platform::StandardFacts facts;
+        platform::QueryStandard(log, facts);
         DWORD written = 0;
         ::WriteFile(log, entry_.data(), static_cast<DWORD>(entry_.size()), &written, nullptr);
         ::CloseHandle(log);
@@ -184,16 +199,22 @@ PassFigures MeasurePass(const std::wstring& dir, int entries, bool filesExist, i
             figures.fault = "cannot make the files";
             return {};
         }
+        // The bare handle route: one open without following the last reparse point, one
+        // final path read, one delete mark, one close; nothing else.
         const Run run = timed([&] {
-            fileops::PendingDeletes pending = fileops::PendingDeletes::Read();
             for (size_t i = 0; i < paths.size(); ++i) {
                 floorLog.Start(ansiPaths[i]);
-                const fileops::ClearOutcome outcome = fileops::ClearListedFile(paths[i], pending);
-                if (outcome.result == fileops::ClearResult::Deleted) {
-                    floorLog.Deleted(ansiPaths[i]);
-                } else if (outcome.result == fileops::ClearResult::Gone) {
+                const HANDLE file = ::CreateFileW((L"\\\\?\\" + paths[i]).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                                  kShareAll, nullptr, OPEN_EXISTING,
+                                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                if (file == INVALID_HANDLE_VALUE) {
                     floorLog.Gone(ansiPaths[i]);
+                    continue;
                 }
+                ReadFinalPath(file);
+                platform::SetDeleteMark(file, true);
+                ::CloseHandle(file);
+                floorLog.Deleted(ansiPaths[i]);
             }
         });
         if (const int left = CountLeft(paths)) figures.fault = Describe("the floor left files", entries, left);

@@ -7,8 +7,8 @@
 #include "activitylog/activity_log.h"
 #include "activitylog/log_entry.h"
 #include "fileops/checked_file.h"
-#include "fileops/clear_file.h"
-#include "fileops/pending_deletes.h"
+#include "fileops/delete_file_now.h"
+#include "fileops/file_funcs.h"
 #include "pass_bench.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/text.h"
@@ -91,15 +91,19 @@ void ProfilePass(const std::wstring& dir, int entries) {
         basQuorvaneService::WriteLog(kStartMessage + paths[i], true);
         basQuorvaneService::WriteLog(kStartMessage + paths[i], true);
     });
-    fileops::PendingDeletes pending = fileops::PendingDeletes::Read();
-    Row("checked-handle route, file missing (ClearListedFile)", entries,
-        [&](int i) { fileops::ClearListedFile(paths[i], pending); });
+    const cFileFuncs files;
+    Row("checked route, file missing (DoesFileExist)", entries, [&](int i) { files.DoesFileExist(paths[i]); });
     for (const std::wstring& path : paths) WriteTextFile(path, "x");
-    Row("checked-handle route, file deleted (open, check, mark, close, see it gone)", entries,
-        [&](int i) { fileops::ClearListedFile(paths[i], pending); });
+    Row("checked route, file deleted (DoesFileExist, DeleteFileNow)", entries, [&](int i) {
+        files.DoesFileExist(paths[i]);
+        basQuorvaneService::DeleteFileNow(paths[i]);
+    });
     for (const std::wstring& path : paths) WriteTextFile(path, "x");
-    Row("  of it: the checked open alone (final path, opened again)", entries, [&](int i) {
-        fileops::OpenChecked(fileops::JudgePathForFileCalls(paths[i]), DELETE | FILE_READ_ATTRIBUTES);
+    Row("  of it: DoesFileExist (open, final path, close)", entries, [&](int i) { files.DoesFileExist(paths[i]); });
+    Row("  of it: the path opened again (Wine's look before the close)", entries, [&](int i) {
+        const fileops::ListedPath path = fileops::JudgePathForFileCalls(paths[i]);
+        const fileops::CheckedFile file = fileops::OpenChecked(path, FILE_READ_ATTRIBUTES);
+        fileops::PathStillReaches(path, file);
     });
     for (const std::wstring& path : paths) ::DeleteFileW(path.c_str());
     List().Clear();

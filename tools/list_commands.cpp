@@ -46,11 +46,6 @@ std::wstring EntryLine(int32_t index, const PendingRebootEntry& entry) {
            L"\t" + ShownText(entry.Extra) + L"\r\n";
 }
 
-void OutJson(const JsonWriter& json) {
-    const std::string& text = json.Text();
-    Out(std::wstring(text.begin(), text.end()) + L"\r\n");
-}
-
 // A text read byte for byte (one unit per byte), written as the service decodes it, and,
 // when those bytes do not come back from that text, the bytes too.
 void RawTextField(JsonWriter& json, const std::string& name, std::wstring_view stored) {

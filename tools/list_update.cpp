@@ -1,25 +1,21 @@
 #include "tools/list_update.h"
 
+#include "eventlog/format_msg.h"
+#include "fileops/own_file.h"
 #include "pendinglist/ansi_codec.h"
 #include "pendinglist/list_file_io.h"
-#include "platform/long_path.h"
+#include "platform/nt_file.h"
+#include "platform/raised_error.h"
 #include "platform/text.h"
 #include "platform/win32.h"
-#include "eventlog/format_msg.h"
 
 namespace quorvane_tool {
 namespace {
 
 constexpr DWORD kReplaceRetryMs = 5000;
 
-std::wstring ErrorText(DWORD code) {
-    std::wstring text = modFormatMsg::SystemErrorText(static_cast<int32_t>(code));
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
-    return text.empty() ? L"error " + std::to_wstring(code) : text;
-}
-
 ToolFailure Failure(const std::wstring& what, const std::wstring& path, DWORD code) {
-    return ToolFailure{what + L" " + path + L": " + ErrorText(code)};
+    return ToolFailure{what + L" " + path + L": " + SystemText(code)};
 }
 
 // Tests stop an update here, after the new file is written and before it replaces the
@@ -32,6 +28,11 @@ void PauseBeforeReplaceForTesting() {
 }
 
 }  // namespace
+
+std::wstring SystemText(unsigned long code) {
+    const std::wstring text = modFormatMsg::TrimmedErrorText(static_cast<int32_t>(code));
+    return text.empty() ? L"error " + std::to_wstring(code) : text;
+}
 
 std::wstring FullPath(const std::wstring& path) {
     const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -53,33 +54,34 @@ ListLock::ListLock(const std::wstring& fullPath)
 ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingRebootList& list,
                      const basPendingRebootFiles::TextCodec& codec) {
     ListReading reading;
-    const std::wstring target = platform::ExtendedPath(path);
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND) return reading;
+    basPendingRebootFiles::ListFileIdentity identity;
+    if (const DWORD error = basPendingRebootFiles::IdentifyListFile(path, identity)) {
         throw Failure(L"cannot read", path, error);
     }
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        throw ToolFailure{L"cannot read " + path + L": it is a directory"};
-    }
+    fileops::OwnFolder folder;
+    if (const DWORD error = folder.Open(identity.folder)) throw Failure(L"cannot read", path, error);
     // Shared with other readers and with a rename over it, so that reading never makes
     // a concurrent update fail.
-    platform::UniqueFile file(::CreateFileW(target.c_str(), GENERIC_READ,
-                                            FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) throw Failure(L"cannot read", path, ::GetLastError());
-    LARGE_INTEGER size = {};
-    ::GetFileSizeEx(file.get(), &size);
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD got = 0;
-    if (!bytes.empty() &&
-        (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
-         got != bytes.size())) {
-        throw Failure(L"cannot read", path, ::GetLastError());
+    fileops::OwnFile file = folder.OpenFile(identity.name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    switch (file.state) {
+    case fileops::OwnState::Opened:
+        break;
+    case fileops::OwnState::Missing:
+        return reading;
+    case fileops::OwnState::Folder:
+        throw ToolFailure{L"cannot read " + path + L": it is a directory"};
+    case fileops::OwnState::Link:
+        throw ToolFailure{L"cannot read " + path + L": it is a link, or a second name of another file; "
+                          L"the list is never read or written through one"};
+    default:
+        throw Failure(L"cannot read", path, file.error);
     }
-    reading.check = basPendingRebootFiles::ReadListBytes(
-        reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), codec, list);
+    try {
+        const basPendingRebootFiles::FileBytes bytes = basPendingRebootFiles::ReadWholeFile(file.handle.get());
+        reading.check = basPendingRebootFiles::ReadListBytes(bytes.Data(), bytes.Size(), codec, list);
+    } catch (const platform::RaisedError& failure) {
+        throw ToolFailure{L"cannot read " + path + L": " + failure.Description()};
+    }
     reading.state = reading.check.ok() ? ListState::Whole : ListState::Unreadable;
     return reading;
 }
@@ -94,33 +96,29 @@ void ReplaceList(const ListLock& lock, const basPendingRebootFiles::PendingReboo
     if (!basPendingRebootFiles::WriteListBytes(list, basPendingRebootFiles::SystemCodec(), bytes)) {
         throw ToolFailure{L"a text of the list is longer than 65535 bytes"};
     }
+    fileops::OwnFolder folder;
+    if (const DWORD error = folder.Open(lock.Identity().folder)) throw Failure(L"cannot write", lock.FullPath(), error);
     // The file's own name, not the spelling handed in: a rename onto an 8.3 name would
     // give the list that name.
-    const std::wstring path = lock.Identity().Path();
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    const std::wstring& name = lock.Identity().name;
+    const fileops::OwnFile present =
+        folder.OpenFile(name, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    DWORD attributes = 0;
+    if (present.state == fileops::OwnState::Opened &&
+        platform::QueryAttributes(present.handle.get(), attributes) == ERROR_SUCCESS &&
+        (attributes & FILE_ATTRIBUTE_READONLY)) {
         throw ToolFailure{L"the list " + lock.FullPath() + L" is read-only; it is not updated"};
     }
+    if (present.state == fileops::OwnState::Link || present.state == fileops::OwnState::Folder) {
+        throw ToolFailure{L"the list " + lock.FullPath() + L" is a link, a second name of another file or a "
+                          L"directory; it is not replaced"};
+    }
     // One name for the new file: under the lock only one update writes it, and one left
-    // by a writer that died is simply written over.
-    const std::wstring fresh = lock.Identity().Beside(L".new");
-    if (const DWORD error = basPendingRebootFiles::WriteFlushedFile(fresh, bytes)) {
-        throw Failure(L"cannot write", fresh, error);
-    }
-    PauseBeforeReplaceForTesting();
-    // A reader that does not share deletion (the service while it loads) holds the old
-    // file only for a moment.
-    const DWORD start = ::GetTickCount();
-    while (!::MoveFileExW(fresh.c_str(), path.c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD error = ::GetLastError();
-        if (::GetTickCount() - start > kReplaceRetryMs ||
-            (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
-            ::DeleteFileW(fresh.c_str());
-            throw Failure(L"cannot replace", lock.FullPath(), error);
-        }
-        ::Sleep(20);
-    }
+    // by a writer that died is removed first. A reader that does not share deletion (the
+    // service while it loads) holds the old file only for a moment.
+    const DWORD error = basPendingRebootFiles::WriteThenRename(folder, name, name + L".new", bytes, true,
+                                                                kReplaceRetryMs, PauseBeforeReplaceForTesting);
+    if (error) throw Failure(L"cannot replace", lock.FullPath(), error);
 }
 
 }  // namespace quorvane_tool

@@ -11,6 +11,7 @@
 #include "platform/win32.h"
 #include "tools/list_commands.h"
 #include "tools/list_update.h"
+#include "tools/staged_commands.h"
 #include "tools/system_commands.h"
 #include "tools/tool_args.h"
 #include "tools/tool_output.h"
@@ -62,6 +63,12 @@ const std::vector<Command>& Commands() {
         {L"eventsource", L"unregister", L"eventsource unregister --app NAME --log NAME\r\n"
                                         L"    Removes the event source's registration.",
          {L"--app", L"--log"}, {}, EventSourceUnregister},
+        {nullptr, L"staged", L"staged [restore NAME] [--dir SERVICEDIR] [--json]\r\n"
+                             L"    Lists the files the service staged for deletion at the next restart, with the\r\n"
+                             L"    paths they were listed under (NAME<TAB>staged|gone<TAB>path); restore NAME puts one\r\n"
+                             L"    back there and withdraws its restart request. SERVICEDIR: the service's folder\r\n"
+                             L"    (default: the tool's own).",
+         {L"--dir"}, {L"--json"}, Staged},
         {nullptr, L"osversion", L"osversion [--json]\r\n"
                                 L"    Prints the version text, the verdict (0-3) and the refusal message.",
          {}, {L"--json"}, OsVersion},

@@ -19,11 +19,6 @@ void NoPositional(const ParsedArgs& args, size_t expected) {
     }
 }
 
-void OutJson(const JsonWriter& json) {
-    const std::string& text = json.Text();
-    Out(std::wstring(text.begin(), text.end()) + L"\r\n");
-}
-
 // An empty --app makes the source's key the log's own key, and an empty --log or a
 // backslash reaches another key of the event log service; unregistering would delete it.
 const std::wstring& KeyName(const ParsedArgs& args, const std::wstring& option) {

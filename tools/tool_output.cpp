@@ -1,5 +1,7 @@
 #include "tools/tool_output.h"
 
+#include "tools/json_writer.h"
+
 #include "platform/text.h"
 #include "platform/win32.h"
 #include "tools/tool_rules.h"
@@ -32,5 +34,10 @@ void UseUtf8() { g_utf8 = true; }
 void Out(const std::wstring& text) { Write(STD_OUTPUT_HANDLE, text); }
 
 void Err(const std::wstring& text) { Write(STD_ERROR_HANDLE, text); }
+
+void OutJson(const JsonWriter& json) {
+    const std::string& text = json.Text();
+    Out(std::wstring(text.begin(), text.end()) + L"\r\n");
+}
 
 }  // namespace quorvane_tool

@@ -8,9 +8,14 @@
 
 namespace quorvane_tool {
 
+class JsonWriter;
+
 void UseUtf8();
 
 void Out(const std::wstring& text);
 void Err(const std::wstring& text);
+
+// One JSON document on one line (ASCII only, so any code page shows it alike).
+void OutJson(const JsonWriter& json);
 
 }  // namespace quorvane_tool

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <exception>
 
+#include "fileops/own_file.h"
 #include "platform/handles.h"
 #include "platform/long_path.h"
 #include "platform/text.h"
@@ -36,13 +37,35 @@ std::wstring ModulePath() {
 
 std::wstring AppDir() { return DirectoryOf(ModulePath()); }
 
+namespace {
+
+std::wstring LogFileName() { return BaseNameOf(ModulePath()) + L"Log.txt"; }
+
+}  // namespace
+
 std::wstring LogFilePath() {
     // The executable does not move while it runs. Beside a deep folder the log is still
     // reached, through the long form of its path.
-    static const std::wstring path =
-        platform::ExtendedPath(AppDir() + BaseNameOf(ModulePath()) + L"Log.txt");
+    static const std::wstring path = platform::ExtendedPath(AppDir() + LogFileName());
     return path;
 }
+
+namespace {
+
+// Where the log must be found: its folder's final path and its name. Read once; a folder
+// that cannot be read now is asked again at the next entry.
+const std::wstring* ExpectedLogPath() {
+    static std::wstring expected;
+    if (expected.empty()) {
+        std::wstring folder;
+        if (fileops::FinalFolderPath(AppDir(), folder) != 0) return nullptr;
+        if (folder.back() != L'\\') folder += L'\\';
+        expected = folder + LogFileName();
+    }
+    return &expected;
+}
+
+}  // namespace
 
 // A pass writes thousands of entries a second; the text changes only with the second.
 const std::wstring& CurrentDateTimeText() {
@@ -69,13 +92,16 @@ bool WriteLog(std::wstring_view message, bool always) noexcept {
     try {
         const std::string bytes =
             platform::ToAnsi(FormatLogEntry(CurrentDateTimeText(), CurrentError, message));
-        // Others may read the log between entries, and so may a second writer append.
-        platform::UniqueFile file(::CreateFileW(LogFilePath().c_str(), FILE_APPEND_DATA,
-                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return false;
+        const std::wstring* expected = ExpectedLogPath();
+        if (!expected) return false;
+        // Others may read the log between entries, and so may a second writer append. A link
+        // at the log's name, or a second name of another file, gets nothing: the service
+        // would append its entries, the listed paths among them, to whatever it leads to.
+        const fileops::OwnFile file = fileops::OpenOrCreateOwnFile(LogFilePath(), *expected, FILE_APPEND_DATA,
+                                                                   FILE_SHARE_READ | FILE_SHARE_WRITE);
+        if (file.state != fileops::OwnState::Opened) return false;
         DWORD written = 0;
-        return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+        return ::WriteFile(file.handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                            nullptr) &&
                written == bytes.size();
     } catch (const std::exception&) {

@@ -1,9 +1,6 @@
 #include "fileops/checked_file.h"
 
-#include <optional>
-
-#include "fileops/file_api.h"
-#include "platform/final_path.h"
+#include "platform/nt_file.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 
@@ -11,133 +8,93 @@ namespace fileops {
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-// A reparse point in the last component is opened itself, never followed.
+// A reparse point in the last component is opened itself, never followed (Windows; Wine
+// follows it all the same, and the final path check catches it there).
 constexpr DWORD kOpenFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
+
+uint32_t refusal = 0;
 
 DWORD LastErrorOr(DWORD fallback) {
     const DWORD error = ::GetLastError();
     return error != ERROR_SUCCESS ? error : fallback;
 }
 
-bool SameText(const std::wstring& a, const std::wstring& b) {
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+platform::UniqueFile OpenWithoutFollowing(const std::wstring& full, DWORD access) {
+    return platform::UniqueFile(
+        ::CreateFileW((L"\\\\?\\" + full).c_str(), access, kShareAll, nullptr, OPEN_EXISTING, kOpenFlags, nullptr));
 }
 
-std::wstring WithoutLiteralPrefix(std::wstring path) {
-    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
-    if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
-    return path;
-}
-
-// The path of the object behind the handle, as "X:\dir\name". The platform's own answer
-// where it gives one; where it fails on a long path, the name on the volume joined to
-// the judged path's drive, once the handle is known to be on that drive's volume.
-std::optional<std::wstring> FinalPathOf(HANDLE handle, const std::wstring& judged) {
-    std::wstring path;
-    if (platform::FinalPathByHandle(handle, path)) return WithoutLiteralPrefix(std::move(path));
-    if (!platform::PathWithinVolume(handle, path)) return std::nullopt;
-    DWORD handleSerial = 0, driveSerial = 0;
-    const std::wstring root = judged.substr(0, 3);
-    if (!::GetVolumeInformationByHandleW(handle, nullptr, 0, &handleSerial, nullptr, nullptr, nullptr, 0) ||
-        !::GetVolumeInformationW(root.c_str(), nullptr, 0, &driveSerial, nullptr, nullptr, nullptr, 0) ||
-        handleSerial != driveSerial) {
-        return std::nullopt;
-    }
-    return judged.substr(0, 2) + path;
-}
-
-// The judged path with short (8.3) names expanded; the path itself when none can be.
-std::wstring LongFormOf(const std::wstring& judged) {
-    const std::wstring asked = judged.size() < MAX_PATH ? judged : L"\\\\?\\" + judged;
+// The path with short (8.3) names expanded; the path itself when none can be.
+std::wstring LongFormOf(const std::wstring& full) {
+    const std::wstring asked = L"\\\\?\\" + full;
     const DWORD needed = ::GetLongPathNameW(asked.c_str(), nullptr, 0);
-    if (needed == 0) return judged;
+    if (needed == 0) return full;
     std::wstring expanded(needed, L'\0');
     const DWORD length = ::GetLongPathNameW(asked.c_str(), expanded.data(), needed);
-    if (length == 0 || length >= needed) return judged;
+    if (length == 0 || length >= needed) return full;
     expanded.resize(length);
-    return WithoutLiteralPrefix(std::move(expanded));
+    return expanded.rfind(L"\\\\?\\", 0) == 0 ? expanded.substr(4) : expanded;
 }
 
-platform::UniqueFile OpenWithoutFollowing(const std::wstring& judged, DWORD access) {
-    return platform::UniqueFile(::CreateFileW((L"\\\\?\\" + judged).c_str(), access, kShareAll, nullptr,
-                                              OPEN_EXISTING, kOpenFlags, nullptr));
+// A junction, a symbolic link or a mount point anywhere on the path, a subst or mapped
+// drive: the object's own path differs from the path it was opened by. Only when the two
+// differ are short names expanded, so the common case costs one final-path read.
+bool FinalPathIs(HANDLE handle, const std::wstring& full) {
+    std::wstring final;
+    if (platform::FinalPathOf(handle, final) != ERROR_SUCCESS) return false;
+    return platform::SamePathText(final, full) || platform::SamePathText(final, LongFormOf(full));
 }
 
-using NtQueryInformationFileCall = LONG(WINAPI*)(HANDLE file, void* status, void* info, ULONG length,
-                                                int infoClass);
-constexpr int kFileInternalInformation = 6;
+bool MissingError(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
-// The file's number on its volume. The file system's own record gives it at once; the
-// classic call also works out the volume's serial number, which some platforms do at
-// length (under Wine it is most of an open's cost).
-bool IdentityOf(HANDLE handle, FileIdentity& identity) {
-    static const auto query = reinterpret_cast<NtQueryInformationFileCall>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
-    if (query) {
-        struct {
-            LONG_PTR status;
-            ULONG_PTR information;
-        } io = {};
-        LARGE_INTEGER index = {};
-        if (query(handle, &io, &index, sizeof(index), kFileInternalInformation) >= 0) {
-            identity.index = static_cast<unsigned long long>(index.QuadPart);
-            return true;
-        }
-    }
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!::GetFileInformationByHandle(handle, &info)) return false;
-    identity.index = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    return true;
-}
-
-bool AttributesOf(HANDLE handle, DWORD& attributes) {
-    FILE_BASIC_INFO basic = {};
-    if (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof(basic))) return false;
-    attributes = basic.FileAttributes;
-    return true;
-}
-
-// The path opened a second time reaches the file the handle holds. Where the platform
-// reads a handle's final path from the path it was opened by, a folder swapped back in
-// time for that reading would pass it; the file itself does not change with the swap.
-bool ReachesSameFile(const std::wstring& judged, const FileIdentity& identity) {
-    platform::UniqueFile again = OpenWithoutFollowing(judged, FILE_READ_ATTRIBUTES);
-    FileIdentity reached;
-    return again && IdentityOf(again.get(), reached) && reached == identity;
-}
-
-CheckedFile Open(const std::wstring& judged, DWORD access) {
+CheckedFile Redirected() {
     CheckedFile result;
-    result.handle = OpenWithoutFollowing(judged, access);
+    result.outcome = Reached::Redirected;
+    result.error = kErrorReparsePointEncountered;
+    return result;
+}
+
+CheckedFile Open(const std::wstring& full, DWORD access, bool keepFolder) {
+    CheckedFile result;
+    result.handle = OpenWithoutFollowing(full, access);
     if (!result.handle) {
         result.error = LastErrorOr(ERROR_ACCESS_DENIED);
-        const bool missing = result.error == ERROR_FILE_NOT_FOUND || result.error == ERROR_PATH_NOT_FOUND;
-        result.outcome = missing ? OpenOutcome::NotFound : OpenOutcome::Failed;
+        result.outcome = MissingError(result.error) ? Reached::NotFound : Reached::Failed;
         return result;
     }
     DWORD attributes = 0;
-    if (!AttributesOf(result.handle.get(), attributes) || !IdentityOf(result.handle.get(), result.identity)) {
-        result.error = LastErrorOr(ERROR_ACCESS_DENIED);
+    if (const DWORD error = platform::QueryAttributes(result.handle.get(), attributes)) {
         result.handle.reset();
+        result.error = error;
         return result;
     }
+    // Opened itself, where the platform does not follow it: a link named by the path.
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return Redirected();
+    if (!FinalPathIs(result.handle.get(), full)) return Redirected();
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        result.outcome = OpenOutcome::Directory;
-        result.handle.reset();
+        result.outcome = Reached::Folder;
+        if (!keepFolder) result.handle.reset();
         return result;
     }
-    if (!NamesJudgedPath(result.handle.get(), judged) || !ReachesSameFile(judged, result.identity)) {
-        result.outcome = OpenOutcome::Redirected;
-        result.error = kErrorReparsePointEncountered;
+    if (const DWORD error = platform::IdentityOnDrive(result.handle.get(), full[0], result.identity)) {
         result.handle.reset();
+        result.error = error;
         return result;
     }
-    result.outcome = OpenOutcome::Opened;
+    result.outcome = Reached::File;
+    // Wine reads the handle's path apart from opening the file: a folder swapped back in
+    // time for that reading passes the final path check with a file reached through the
+    // link. The file itself does not change with the swap: the path opened again must
+    // reach it. Only for a handle that is to change the file.
+    if ((access & DELETE) && !PathStillReaches(ListedPath{PathKind::File, full, 0}, result)) return Redirected();
     return result;
 }
 
 }  // namespace
+
+uint32_t LastRefusal() { return refusal; }
+
+void SetRefusal(uint32_t error) { refusal = error; }
 
 ListedPath JudgePathForFileCalls(const std::wstring& text) {
     ListedPath judged = JudgeListedPath(text);
@@ -147,99 +104,49 @@ ListedPath JudgePathForFileCalls(const std::wstring& text) {
     return judged;
 }
 
-bool NamesJudgedPath(HANDLE handle, const std::wstring& judged) {
-    const auto final = FinalPathOf(handle, judged);
-    if (!final) return false;
-    if (SameText(*final, judged)) return true;
-    // Only when they differ: a short name on the path is no redirection.
-    return SameText(*final, LongFormOf(judged));
-}
-
 CheckedFile OpenChecked(const ListedPath& path, unsigned long access) {
-    return Open(path.path, access);
+    return Open(path.path, access, false);
 }
 
-CheckedFile OpenCheckedFolder(const ListedPath& path) {
-    const size_t slash = path.path.find_last_of(L'\\');
-    // "X:\name" lies in the drive's root, which keeps its backslash.
-    const std::wstring folder = path.path.substr(0, slash < 3 ? 3 : slash);
-    CheckedFile result;
-    result.handle = OpenWithoutFollowing(folder, FILE_READ_ATTRIBUTES);
-    if (!result.handle) {
-        result.error = LastErrorOr(ERROR_ACCESS_DENIED);
-        result.outcome = OpenOutcome::NotFound;
-        return result;
-    }
-    DWORD attributes = 0;
-    const bool isFolder = AttributesOf(result.handle.get(), attributes) &&
-                          (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    std::wstring expected = folder;
-    if (expected.size() == 3) expected.pop_back();  // a root's final path is "X:\"
-    const auto final = isFolder ? FinalPathOf(result.handle.get(), folder) : std::nullopt;
-    std::wstring got = final ? *final : std::wstring();
-    if (got.size() == 3 && got.back() == L'\\') got.pop_back();
-    if (!isFolder || !final || !(SameText(got, expected) || SameText(got, LongFormOf(expected)))) {
-        result.handle.reset();
-        result.outcome = OpenOutcome::Redirected;
-        result.error = kErrorReparsePointEncountered;
-        return result;
-    }
-    result.outcome = OpenOutcome::Opened;
+CheckedFile OpenCheckedFolder(const std::wstring& folder) {
+    // Held as the root of later opens and renames inside it.
+    CheckedFile result = Open(folder, FILE_READ_ATTRIBUTES | FILE_TRAVERSE, true);
+    if (result.outcome == Reached::File) return Redirected();  // a file where a folder was meant
     return result;
 }
 
-unsigned long MarkForDeletion(const CheckedFile& file, const std::wstring& judged, const FileApi& api) {
-    const HANDLE handle = file.handle.get();
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    ::SetLastError(ERROR_SUCCESS);
-    if (!api.SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof(disposition))) {
-        // A read-only file; the platform does not always say so.
-        return LastErrorOr(ERROR_ACCESS_DENIED);
+CheckedFile OpenNearestFolder(const ListedPath& path) {
+    std::wstring folder = path.path;
+    for (;;) {
+        const size_t slash = folder.find_last_of(L'\\');
+        if (slash == std::wstring::npos || slash < 2) return CheckedFile{};
+        // "X:\name" lies in the drive's root, which keeps its backslash.
+        folder.resize(slash < 3 ? 3 : slash);
+        CheckedFile result = OpenCheckedFolder(folder);
+        if (result.outcome != Reached::NotFound || folder.size() == 3) return result;
     }
-    // Where the platform deletes by the handle's path when it closes, a folder swapped
-    // since the first check would take the delete elsewhere: look once more, just before.
-    // A file marked for deletion may refuse a new open (access denied): it is the one the
-    // handle holds, and where that happens the platform deletes by the handle.
-    // Twice: a swap timed to slip between one reading of the path and one open of it must
-    // then be timed to do so again.
-    bool same = true;
-    for (int look = 0; look < 2 && same; ++look) {
-        same = NamesJudgedPath(handle, judged);
-        if (same) {
-            platform::UniqueFile again = OpenWithoutFollowing(judged, FILE_READ_ATTRIBUTES);
-            FileIdentity reached;
-            same = again ? IdentityOf(again.get(), reached) && reached == file.identity
-                         : ::GetLastError() == ERROR_ACCESS_DENIED;
-        }
+}
+
+bool PathStillReaches(const ListedPath& path, const CheckedFile& file) {
+    platform::UniqueFile again = OpenWithoutFollowing(path.path, FILE_READ_ATTRIBUTES);
+    platform::FileIdentity reached;
+    if (!again) {
+        // Some platforms refuse a new open of a file marked for deletion: it is still the
+        // file the handle holds, since the name has not been given to another meanwhile.
+        return ::GetLastError() == ERROR_ACCESS_DENIED;
     }
-    if (!same) {
-        FILE_DISPOSITION_INFO keep = {FALSE};
-        api.SetFileInformationByHandle(handle, FileDispositionInfo, &keep, sizeof(keep));
+    return platform::IdentityOnDrive(again.get(), path.path[0], reached) == ERROR_SUCCESS &&
+           reached == file.identity;
+}
+
+unsigned long MarkForDeletion(const CheckedFile& file, const ListedPath& path) {
+    if (const DWORD error = platform::SetDeleteMark(file.handle.get(), true)) return error;
+    // Wine deletes a marked file by its path as the last handle closes. A folder swapped
+    // for a link since the check leaves that path reaching another file: the mark is
+    // withdrawn rather than left for a close that would delete by the wrong path.
+    if (!PathStillReaches(path, file)) {
+        platform::SetDeleteMark(file.handle.get(), false);
         return kErrorReparsePointEncountered;
-    }
-    return ERROR_SUCCESS;
-}
-
-bool HasLeft(const ListedPath& path, const FileIdentity& deleted) {
-    const CheckedFile now = OpenChecked(path, FILE_READ_ATTRIBUTES);
-    switch (now.outcome) {
-    case OpenOutcome::NotFound:
-        // Not a folder that is missing for the moment: the file is gone from its folder.
-        return OpenCheckedFolder(path).outcome == OpenOutcome::Opened;
-    case OpenOutcome::Directory:
-        return true;
-    case OpenOutcome::Opened:
-        return !(now.identity == deleted);  // a new file of that name since
-    default:
-        return false;  // cannot be told through a redirected path
-    }
-}
-
-unsigned long RequestDeleteAtRestart(const ListedPath& path, const FileApi& api) {
-    ::SetLastError(ERROR_SUCCESS);
-    // A null destination together with the delay flag asks for a delete at restart.
-    if (!api.MoveFileExW(path.OpenForm().c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-        return LastErrorOr(ERROR_ACCESS_DENIED);
     }
     return ERROR_SUCCESS;
 }

@@ -1,14 +1,14 @@
 #pragma once
 // A listed file reached through one handle whose object has been checked to be the one
 // the judged path names. Whoever owns a folder on the path could swap it for a link to
-// any file on the system; after the check every step goes through the handle, and a
-// request that can only be made by path is made while the checked handle is still open.
+// any file on the system; once the handle is checked, every step goes through it and
+// every decision comes from the result of the call made on it.
+#include <cstdint>
 #include <string>
 
 #include "fileops/listed_path.h"
+#include "platform/final_path.h"
 #include "platform/handles.h"
-
-struct FileApi;
 
 namespace fileops {
 
@@ -16,44 +16,42 @@ namespace fileops {
 // cannot hold exactly is a pattern too, since its ANSI form carries '?'.
 ListedPath JudgePathForFileCalls(const std::wstring& text);
 
-enum class OpenOutcome { Opened, NotFound, Directory, Redirected, Failed };
-
-// Which file an open reached: its number on its volume. The volume itself is the judged
-// path's drive, which the final path check has already held the handle to.
-struct FileIdentity {
-    unsigned long long index = 0;
-    bool operator==(const FileIdentity& other) const { return index == other.index; }
-};
+enum class Reached { File, Folder, NotFound, Redirected, Failed };
 
 struct CheckedFile {
-    OpenOutcome outcome = OpenOutcome::Failed;
-    platform::UniqueFile handle;  // only when Opened
-    FileIdentity identity;        // only when Opened
-    unsigned long error = 0;      // why not: the open's error, or the reparse-point number
+    Reached outcome = Reached::Failed;
+    platform::UniqueFile handle;      // File, and Folder where folders were asked for
+    platform::FileIdentity identity;  // File
+    unsigned long error = 0;          // Failed: the open's error; Redirected: 4395
 };
 
-// Opens what the path names without following a reparse point in its last component,
-// and checks that the object's final path is the judged path (long names compared, in
-// any letter case) and that the path, opened again, reaches the same file. A folder is
-// reported and never checked further: nothing acts on one.
+// Opens what the judged path names without following a reparse point in its last
+// component, sharing read, write and delete, and checks that the object is no link
+// itself and that its final path is the judged path (short names expanded, any letter
+// case). A folder is reported as Folder and not kept open.
 CheckedFile OpenChecked(const ListedPath& path, unsigned long access);
 
-// The folder that would hold the path's file, opened and checked the same way.
-CheckedFile OpenCheckedFolder(const ListedPath& path);
+// The folder at `folder` ("X:\dir" or "X:\"), opened and checked the same way, and kept
+// open: Folder, NotFound, Redirected or Failed.
+CheckedFile OpenCheckedFolder(const std::wstring& folder);
 
-// Whether the object behind the handle is at the judged path now.
-bool NamesJudgedPath(HANDLE handle, const std::wstring& judged);
+// The nearest folder above the judged path that exists, checked: Folder or Redirected
+// (NotFound only when not even the drive's root opens).
+CheckedFile OpenNearestFolder(const ListedPath& path);
 
-// Marks the checked file for deletion and checks its path once more, withdrawing the
-// mark when the path has moved meanwhile; the file goes when the handle closes. 0 on
-// success, else the error.
-unsigned long MarkForDeletion(const CheckedFile& file, const std::wstring& judged, const FileApi& api);
+// Marks the checked file for deletion; it goes as its handle closes. 0, or the error of
+// the call (5 for a read-only or running file), or 4395 when the path was seen to reach
+// another file just before (the mark is withdrawn then).
+unsigned long MarkForDeletion(const CheckedFile& file, const ListedPath& path);
 
-// Whether the file a checked handle held, now closed with its delete mark, is no longer at
-// the path: nothing there in a folder that checks out, or another file.
-bool HasLeft(const ListedPath& path, const FileIdentity& deleted);
+// Why the last file operation left its path alone although something may stand there: 0,
+// or a Win32 error number. Every operation of the route sets it (the main thread's only).
+uint32_t LastRefusal();
+void SetRefusal(uint32_t error);
 
-// The platform's request to delete the judged path at the next restart. 0 or the error.
-unsigned long RequestDeleteAtRestart(const ListedPath& path, const FileApi& api);
+// Where the platform reads a handle's path separately from opening it and deletes by
+// that path (Wine): whether the judged path, opened again now, reaches the file the
+// handle holds. On Windows it always does once the final path checked out.
+bool PathStillReaches(const ListedPath& path, const CheckedFile& file);
 
 }  // namespace fileops

@@ -3,141 +3,236 @@
 #include <vector>
 
 #include "fileops/checked_file.h"
-#include "fileops/file_api.h"
+#include "fileops/pending_deletes.h"
+#include "fileops/staging.h"
+#include "platform/nt_file.h"
 #include "platform/win32.h"
 
 using fileops::CheckedFile;
 using fileops::JudgePathForFileCalls;
 using fileops::ListedPath;
 using fileops::OpenChecked;
-using fileops::OpenOutcome;
 using fileops::PathKind;
+using fileops::Reached;
 
 namespace {
 
-BOOL WINAPI RealSetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info,
-                                           DWORD size) {
-    return ::SetFileInformationByHandle(file, kind, info, size);
+std::wstring FolderOf(const std::wstring& full) {
+    const size_t slash = full.find_last_of(L'\\');
+    return full.substr(0, slash < 3 ? 3 : slash);
 }
 
-BOOL WINAPI RealMoveFileExW(LPCWSTR source, LPCWSTR destination, DWORD flags) {
-    return ::MoveFileExW(source, destination, flags);
+std::wstring LeafOf(const std::wstring& full) { return full.substr(full.find_last_of(L'\\') + 1); }
+
+// A file that could not be opened for the change but checks out when asked for nothing
+// but its attributes is there (the change failed); otherwise the source is not there.
+int32_t FailedOrMissing(const ListedPath& path) {
+    return OpenChecked(path, FILE_READ_ATTRIBUTES).outcome == Reached::File ? cFileFuncs::kFailed
+                                                                             : cFileFuncs::kSourceMissing;
 }
 
-// What a path that failed to open for a change still is: a file that checks out (the
-// operation failed), or none (the source is not there).
-bool IsCheckedFile(const ListedPath& path) {
-    return OpenChecked(path, FILE_READ_ATTRIBUTES).outcome == OpenOutcome::Opened;
-}
+// The copy of a move to another volume: written under a name of its own in the checked
+// destination folder and flushed (the write-through), then the source marked for deletion
+// through its handle, then the copy renamed onto the destination's name. Any failure
+// removes the copy and leaves the source where it was.
+int32_t MoveAcrossVolumes(HANDLE source, HANDLE folder, const std::wstring& leaf, bool replace) {
+    platform::FileBasics basics;
+    if (platform::QueryBasics(source, basics) != ERROR_SUCCESS) return cFileFuncs::kFailed;
+    platform::UniqueFile copy;
+    std::wstring temporary;
+    for (int attempt = 0; attempt < 100 && !copy; ++attempt) {
+        temporary = L"~qmove-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                    std::to_wstring(::GetTickCount() + attempt) + L".tmp";
+        const DWORD error = platform::CreateNewFileIn(folder, temporary,
+                                                      GENERIC_WRITE | DELETE | FILE_WRITE_ATTRIBUTES, 0, copy);
+        if (error != ERROR_SUCCESS && error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
+            return cFileFuncs::kFailed;
+        }
+    }
+    if (!copy) return cFileFuncs::kFailed;
+    auto abandon = [&copy] {
+        platform::SetDeleteMark(copy.get(), true);
+        return cFileFuncs::kFailed;
+    };
 
-// A file that checks out but could not be opened for the change: failed, with the open's
-// error left for the caller; otherwise the source is not there.
-int32_t FailedOrMissing(const ListedPath& path, DWORD openError) {
-    if (!IsCheckedFile(path)) return cFileFuncs::kSourceMissing;
-    ::SetLastError(openError);
-    return cFileFuncs::kFailed;
-}
-
-// A request by path for the next restart names a file checked now, or, for a file that
-// is not there, a folder checked now.
-bool MayRequestAtRestart(const ListedPath& path) {
-    if (path.kind != PathKind::File) return false;
-    const CheckedFile file = OpenChecked(path, FILE_READ_ATTRIBUTES);
-    if (file.outcome == OpenOutcome::Opened) return true;
-    return file.outcome == OpenOutcome::NotFound &&
-           fileops::OpenCheckedFolder(path).outcome == OpenOutcome::Opened;
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        DWORD got = 0, written = 0;
+        if (!::ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return abandon();
+        if (got == 0) break;
+        if (!::WriteFile(copy.get(), buffer.data(), got, &written, nullptr) || written != got) return abandon();
+    }
+    if (!::FlushFileBuffers(copy.get())) return abandon();
+    if (platform::SetDeleteMark(source, true) != ERROR_SUCCESS) return abandon();
+    if (platform::RenameOpenFile(copy.get(), folder, leaf, replace) != ERROR_SUCCESS) {
+        platform::SetDeleteMark(source, false);
+        return abandon();
+    }
+    // Attributes last: a read-only copy could not have been removed on a failure.
+    platform::SetBasics(copy.get(), basics);
+    return cFileFuncs::kDone;
 }
 
 }  // namespace
 
-const FileApi& RealFileApi() {
-    static const FileApi api{RealSetFileInformationByHandle, RealMoveFileExW};
-    return api;
-}
+cFileFuncs::cFileFuncs() = default;
 
-cFileFuncs::cFileFuncs() : api_(&RealFileApi()) {}
+cFileFuncs::cFileFuncs(std::wstring stagingFolder)
+    : staging_(std::make_unique<fileops::StagingFolder>(std::move(stagingFolder))) {}
 
-cFileFuncs::cFileFuncs(const FileApi& api) : api_(&api) {}
+cFileFuncs::~cFileFuncs() = default;
 
 bool cFileFuncs::DoesFileExist(std::wstring sFile) const {
+    fileops::SetRefusal(0);
     const ListedPath path = JudgePathForFileCalls(sFile);
-    return path.kind == PathKind::File && IsCheckedFile(path);
+    if (path.kind == PathKind::Refused) fileops::SetRefusal(path.refusal);
+    if (path.kind != PathKind::File) return false;
+    // Only the attributes are asked for, so a file in use by anyone still shows.
+    const CheckedFile file = OpenChecked(path, FILE_READ_ATTRIBUTES);
+    if (file.outcome == Reached::Redirected || file.outcome == Reached::Failed) fileops::SetRefusal(file.error);
+    return file.outcome == Reached::File;
 }
 
-int32_t cFileFuncs::MoveFile2(std::wstring strSourceFile, std::wstring strDestination,
-                              bool blnReplace) const {
+int32_t cFileFuncs::MoveFile2(std::wstring strSourceFile, std::wstring strDestination, bool blnReplace) const {
+    fileops::SetRefusal(0);
     const ListedPath source = JudgePathForFileCalls(strSourceFile);
+    if (source.kind == PathKind::Refused) fileops::SetRefusal(source.refusal);
     if (source.kind != PathKind::File) return kSourceMissing;
-    CheckedFile file = OpenChecked(source, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
-    if (file.outcome == OpenOutcome::Failed) return FailedOrMissing(source, file.error);
-    if (file.outcome != OpenOutcome::Opened) return kSourceMissing;
+    const CheckedFile file = OpenChecked(source, DELETE | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
+    if (file.outcome == Reached::Failed) return FailedOrMissing(source);
+    if (file.outcome != Reached::File) {
+        if (file.outcome == Reached::Redirected) fileops::SetRefusal(file.error);
+        return kSourceMissing;
+    }
 
+    // A relative destination would depend on the working folder (System32 for a service).
     const ListedPath destination = JudgePathForFileCalls(strDestination);
     if (destination.kind != PathKind::File) return kFailed;
-    const CheckedFile folder = fileops::OpenCheckedFolder(destination);
-    if (folder.outcome != OpenOutcome::Opened) return kFailed;
+    const CheckedFile folder = fileops::OpenCheckedFolder(FolderOf(destination.path));
+    if (folder.outcome != Reached::Folder) return kFailed;
 
-    // The new name in the platform's own namespace form, which both the rename call and
-    // the file system take as it stands.
-    const std::wstring target = L"\\??\\" + destination.path;
-    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
-    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    rename->ReplaceIfExists = blnReplace ? TRUE : FALSE;
-    rename->RootDirectory = nullptr;
-    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
-    target.copy(rename->FileName, target.size());
-    if (!api_->SetFileInformationByHandle(file.handle.get(), FileRenameInfo, rename,
-                                          static_cast<DWORD>(buffer.size()))) {
-        return kFailed;
+    const std::wstring leaf = LeafOf(destination.path);
+    const DWORD error = platform::RenameOpenFile(file.handle.get(), folder.handle.get(), leaf, blnReplace);
+    if (error == ERROR_NOT_SAME_DEVICE) {
+        return MoveAcrossVolumes(file.handle.get(), folder.handle.get(), leaf, blnReplace);
     }
-    file.handle.reset();
-    // A move the platform reports done while the source still stands did not happen.
-    return IsCheckedFile(source) ? kFailed : kDone;
+    if (error != ERROR_SUCCESS) return kFailed;
+    // Done only when the handle's own path is the destination now: a rename reported done
+    // that left the file where it was did not happen.
+    std::wstring now;
+    return platform::FinalPathOf(file.handle.get(), now) == ERROR_SUCCESS &&
+                   !platform::SamePathText(now, source.path)
+               ? kDone
+               : kFailed;
 }
 
 int32_t cFileFuncs::MoveFile(std::wstring strSourceFile, std::wstring strDestination) const {
     return MoveFile2(std::move(strSourceFile), std::move(strDestination), true);
 }
 
+void cFileFuncs::Request(const std::wstring& full) const {
+    if (!requested_) requested_ = std::make_unique<fileops::PendingDeletes>(fileops::PendingDeletes::Read());
+    // A file that stays undeletable start after start is requested once, not once a start.
+    if (requested_->Has(full)) return;
+    ::SetLastError(ERROR_SUCCESS);
+    // A null destination together with the delay flag asks for a delete at restart.
+    if (!platform::NativeCalls().MoveFileExW((L"\\\\?\\" + full).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        const DWORD error = ::GetLastError();
+        fileops::SetRefusal(error != ERROR_SUCCESS ? error : ERROR_ACCESS_DENIED);
+        return;
+    }
+    requested_->Add(full);
+}
+
 void cFileFuncs::DeleteFileUntilReboot(std::wstring strFile) const {
     MoveFileUntilReboot(std::move(strFile), std::nullopt);
 }
 
-void cFileFuncs::MoveFileUntilReboot(std::wstring strSourceFile,
-                                     std::optional<std::wstring> strDestination) const {
-    // A request the platform would carry out on another file, or on none, is not made.
+void cFileFuncs::MoveFileUntilReboot(std::wstring strSourceFile, std::optional<std::wstring> strDestination) const {
+    fileops::SetRefusal(0);
+    // A request the platform would carry out on another file, or on none, is not made:
+    // a pattern, a device, another host, a relative path, a redirected folder.
     const ListedPath source = JudgePathForFileCalls(strSourceFile);
-    if (!MayRequestAtRestart(source)) return;
-    if (!strDestination) {
-        fileops::RequestDeleteAtRestart(source, *api_);
+    if (source.kind == PathKind::Refused) fileops::SetRefusal(source.refusal);
+    if (source.kind != PathKind::File) return;
+    std::optional<ListedPath> destination;
+    if (strDestination) {
+        destination = JudgePathForFileCalls(*strDestination);
+        if (destination->kind != PathKind::File ||
+            fileops::OpenNearestFolder(*destination).outcome != Reached::Folder) {
+            fileops::SetRefusal(destination->kind == PathKind::Refused ? destination->refusal
+                                                               : fileops::kErrorReparsePointEncountered);
+            return;
+        }
+    }
+
+    CheckedFile file =
+        OpenChecked(source, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE);
+    if (file.outcome == Reached::File && staging_ && !destination) {
+        std::wstring staged;
+        const unsigned long error = staging_->Stage(file, source.path, staged);
+        if (error == ERROR_SUCCESS) return Request(staged);
+        // On another volume, or the staging folder unusable: by its path, below.
+    }
+    if (file.outcome == Reached::Failed) {
+        // In use without delete sharing: checked through an open that asks for nothing
+        // but the attributes, held while the request is made.
+        file = OpenChecked(source, FILE_READ_ATTRIBUTES);
+    }
+    switch (file.outcome) {
+    case Reached::File:
+    case Reached::Folder:
+        break;
+    case Reached::NotFound:
+        // The request stands for a file that is missing, in a folder that may be too: the
+        // nearest folder that exists must check out.
+        if (fileops::OpenNearestFolder(source).outcome == Reached::Folder) break;
+        fileops::SetRefusal(fileops::kErrorReparsePointEncountered);
+        return;
+    default:
+        fileops::SetRefusal(file.error);
         return;
     }
-    const ListedPath destination = JudgePathForFileCalls(*strDestination);
-    if (destination.kind != PathKind::File ||
-        fileops::OpenCheckedFolder(destination).outcome != OpenOutcome::Opened) {
-        return;
+    if (!destination) return Request(source.path);
+    ::SetLastError(ERROR_SUCCESS);
+    if (!platform::NativeCalls().MoveFileExW((L"\\\\?\\" + source.path).c_str(),
+                                             (L"\\\\?\\" + destination->path).c_str(),
+                                             MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        fileops::SetRefusal(::GetLastError());
     }
-    api_->MoveFileExW(source.OpenForm().c_str(), destination.OpenForm().c_str(),
-                      MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 void cFileFuncs::SafeKill(std::wstring strFile) const { DeleteFile(std::move(strFile)); }
 
 int32_t cFileFuncs::DeleteFile(std::wstring strFile) const {
-    const ListedPath path = JudgePathForFileCalls(strFile);
-    if (path.kind != PathKind::File) return kSourceMissing;
-    CheckedFile file = OpenChecked(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
-    if (file.outcome == OpenOutcome::Failed) return FailedOrMissing(path, file.error);
-    if (file.outcome != OpenOutcome::Opened) return kSourceMissing;
-
-    // The attribute reset, through the same handle: read-only, hidden, system and archive
-    // cleared, the times left as they are (zero means "unchanged").
-    FILE_BASIC_INFO basic = {};
-    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    if (!api_->SetFileInformationByHandle(file.handle.get(), FileBasicInfo, &basic, sizeof(basic))) {
+    // Any error raised during the work, memory exhausted included, is a failure.
+    try {
+        fileops::SetRefusal(0);
+        const ListedPath path = JudgePathForFileCalls(strFile);
+        if (path.kind == PathKind::Refused) fileops::SetRefusal(path.refusal);
+        if (path.kind != PathKind::File) return kSourceMissing;
+        const CheckedFile file = OpenChecked(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
+        if (file.outcome == Reached::Failed) return FailedOrMissing(path);
+        if (file.outcome != Reached::File) {
+            if (file.outcome == Reached::Redirected) fileops::SetRefusal(file.error);
+            return kSourceMissing;
+        }
+        // The attribute reset, through the same handle: read-only, hidden, system and
+        // archive cleared. A file with a second name keeps them, since they belong to the
+        // other name's file too; its delete then fails if it is read-only.
+        platform::StandardFacts facts;
+        if (platform::QueryStandard(file.handle.get(), facts) != ERROR_SUCCESS) return kFailed;
+        if (facts.links == 1 && platform::SetAttributes(file.handle.get(), FILE_ATTRIBUTE_NORMAL) != ERROR_SUCCESS) {
+            return kFailed;
+        }
+        return fileops::MarkForDeletion(file, path) == ERROR_SUCCESS ? kDone : kFailed;
+    } catch (...) {
         return kFailed;
     }
-    if (fileops::MarkForDeletion(file, path.path, *api_) != ERROR_SUCCESS) return kFailed;
-    file.handle.reset();
-    return fileops::HasLeft(path, file.identity) ? kDone : kFailed;
+}
+
+uint32_t cFileFuncs::LastRefusal() const { return fileops::LastRefusal(); }
+
+void cFileFuncs::RetryStaged() const {
+    if (staging_) staging_->Sweep();
 }

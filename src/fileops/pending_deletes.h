@@ -1,20 +1,25 @@
 #pragma once
-// The delete-at-restart requests the platform already holds, read once per pass, so that
-// a file that stays undeletable start after start is requested once, not once a start.
+// The delete-at-restart requests the platform holds (the session manager's
+// PendingFileRenameOperations), read once per pass, so that a file that stays undeletable
+// start after start is requested once, not once a start.
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 namespace fileops {
 
 class PendingDeletes {
 public:
-    // The session manager's PendingFileRenameOperations as it stands now; empty when the
-    // value is absent or cannot be read.
+    // The requests as they stand now; empty when the value is absent or cannot be read.
     static PendingDeletes Read();
 
-    // Whether a delete of the judged path ("X:\dir\name") is requested, in any letter case.
-    bool Has(const std::wstring& judged) const;
-    void Add(const std::wstring& judged);
+    // Whether a delete of the full path ("X:\dir\name") is requested, in any letter case.
+    bool Has(const std::wstring& full) const;
+    void Add(const std::wstring& full);
+
+    // Takes back the request to delete `full` at the restart, leaving every other request
+    // as it was. 0, or the registry's error.
+    static long Withdraw(const std::wstring& full);
 
 private:
     static std::wstring KeyOf(std::wstring path);

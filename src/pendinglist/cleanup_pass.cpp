@@ -1,7 +1,6 @@
 #include "activitylog/activity_log.h"
 #include "eventlog/format_msg.h"
-#include "fileops/clear_file.h"
-#include "fileops/pending_deletes.h"
+#include "fileops/delete_file_now.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/win32.h"
 
@@ -42,22 +41,30 @@ void LogStep(const wchar_t* label, const std::wstring& path) {
 
 // The refused line's header names the reason: its number and the system's text for it.
 void LogRefused(const std::wstring& path, uint32_t error) {
-    std::wstring text = modFormatMsg::SystemErrorText(static_cast<int32_t>(error));
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
-        text.pop_back();
-    }
-    basQuorvaneService::RecordError(static_cast<int32_t>(error), std::move(text));
+    basQuorvaneService::RecordError(static_cast<int32_t>(error),
+                                    modFormatMsg::TrimmedErrorText(static_cast<int32_t>(error)));
     LogStep(kLabelRefused, path);
     basQuorvaneService::ClearError();
+}
+
+// The refused line replaces the gone or scheduled line of an entry the file operations
+// left alone although something may stand at its path.
+void Refuse(const std::wstring& path, uint32_t error, modRunReport::RunSummary& record) {
+    LogRefused(path, error);
+    ++record.refused;
+    if (record.refusals.size() < modRunReport::kRefusalEvents) record.refusals.push_back({path, error});
 }
 
 }  // namespace
 
 void CleanupPass() {
+    const cFileFuncs& files = Files();
+    modRunReport::RunSummary& record = RunRecord();
+    // What earlier runs staged and could not delete then.
+    files.RetryStaged();
     PendingRebootList& list = List();
     if (list.Count() == 0) return;
-    // The requests the platform already holds, once for the whole pass.
-    fileops::PendingDeletes pending = fileops::PendingDeletes::Read();
+    record.entries = static_cast<uint32_t>(list.Count());
 
     // Slots keep their numbers while entries are removed, so the walk takes up exactly
     // the entries the list held at the start, each once, in order. A removal only ever
@@ -68,29 +75,43 @@ void CleanupPass() {
     for (size_t slot = 0; slot < slots && slot < list.SlotCount(); ++slot) {
         if (!list.IsLiveSlot(slot)) continue;
         const PendingRebootEntry& entry = list.AtSlot(slot);
-        if (entry.Flag != 0) continue;
+        if (entry.Flag != 0) {
+            ++record.leftAlone;
+            continue;
+        }
 
         // A copy: the lines name this path also after the entry has left the list.
         path.assign(entry.Path.data(), entry.Path.size());
         LogStep(kLabelStart, path);
 
-        const fileops::ClearOutcome outcome = fileops::ClearListedFile(path, pending);
-        switch (outcome.result) {
-        case fileops::ClearResult::Gone:
+        if (!files.DoesFileExist(path)) {
+            if (files.LastRefusal() != 0) {
+                Refuse(path, files.LastRefusal(), record);
+                continue;
+            }
             list.RemoveEntry(path);
             LogStep(kLabelGone, path);
-            break;
-        case fileops::ClearResult::Deleted:
+            ++record.gone;
+            continue;
+        }
+        if (basQuorvaneService::DeleteFileNow(path)) {
             list.RemoveEntry(path);
             LogStep(kLabelDeleted, path);
-            break;
-        case fileops::ClearResult::Scheduled:
-            LogStep(kLabelScheduled, path);
-            break;
-        case fileops::ClearResult::Refused:
-            LogRefused(path, outcome.error);
-            break;
+            ++record.deleted;
+            continue;
         }
+        // Seen redirected just before the delete: nothing is left for the restart either.
+        if (files.LastRefusal() != 0) {
+            Refuse(path, files.LastRefusal(), record);
+            continue;
+        }
+        files.DeleteFileUntilReboot(path);
+        if (files.LastRefusal() != 0) {
+            Refuse(path, files.LastRefusal(), record);
+            continue;
+        }
+        LogStep(kLabelScheduled, path);
+        ++record.scheduled;
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/file_errors.h"
 #include "platform/handles.h"
+#include "platform/nt_file.h"
 #include "platform/win32.h"
 
 namespace basPendingRebootFiles {
@@ -66,28 +67,16 @@ void FileBytes::ReleaseBefore(size_t offset) {
     released_ = end;
 }
 
-std::optional<FileBytes> ReadWholeFile(const std::wstring& path) {
-    platform::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) {
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND) return std::nullopt;
-        // A folder cannot be opened as a file: access denied, like a file held by others.
-        const DWORD attributes = ::GetFileAttributesW(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            return std::nullopt;
-        }
-        throw platform::FileError(error, kSource);
-    }
+FileBytes ReadWholeFile(HANDLE file) {
     LARGE_INTEGER size = {};
-    if (!::GetFileSizeEx(file.get(), &size)) throw platform::FileError(::GetLastError(), kSource);
+    if (!::GetFileSizeEx(file, &size)) throw platform::FileError(::GetLastError(), kSource);
     FileBytes bytes = FileBytes::Allocate(static_cast<size_t>(size.QuadPart));
     size_t done = 0;
     while (done < bytes.Size()) {
         // One read for any list below 1 GiB; larger ones in 1 GiB steps.
         const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.Size() - done, 1u << 30));
         DWORD got = 0;
-        if (!::ReadFile(file.get(), bytes.MutableData() + done, want, &got, nullptr)) {
+        if (!::ReadFile(file, bytes.MutableData() + done, want, &got, nullptr)) {
             throw platform::FileError(::GetLastError(), kSource);
         }
         if (got == 0) throw platform::NumberedError(platform::kErrInputPastEnd, kSource);
@@ -96,55 +85,72 @@ std::optional<FileBytes> ReadWholeFile(const std::wstring& path) {
     return bytes;
 }
 
-unsigned long WriteFlushedFile(const std::wstring& path, const std::string& bytes) {
-    platform::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return ::GetLastError();
+namespace {
+
+DWORD WriteAndFlush(HANDLE file, const std::string& bytes) {
     DWORD written = 0;
-    DWORD error = ERROR_SUCCESS;
-    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-        error = ::GetLastError();
-    } else if (written != bytes.size()) {
-        error = ERROR_DISK_FULL;  // a short write reports no error of its own
-    } else if (!::FlushFileBuffers(file.get())) {
-        error = ::GetLastError();
+    if (!::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        return ::GetLastError();
     }
-    if (error != ERROR_SUCCESS) {
-        file.reset();
-        ::DeleteFileW(path.c_str());
+    if (written != bytes.size()) return ERROR_DISK_FULL;  // a short write reports no error of its own
+    return ::FlushFileBuffers(file) ? ERROR_SUCCESS : ::GetLastError();
+}
+
+// What stands at `name` may be replaced only when it is a plain file; a read-only one
+// loses that attribute first, through its own handle, as the old delete-then-write did.
+DWORD MakeReplaceable(const fileops::OwnFolder& folder, const std::wstring& name) {
+    fileops::OwnFile present = folder.OpenFile(name, FILE_WRITE_ATTRIBUTES,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    switch (present.state) {
+    case fileops::OwnState::Missing:
+        return ERROR_SUCCESS;
+    case fileops::OwnState::Opened:
+        break;
+    case fileops::OwnState::Folder:
+        return ERROR_ACCESS_DENIED;
+    default:
+        return present.error;
     }
+    DWORD attributes = 0;
+    if (const DWORD error = platform::QueryAttributes(present.handle.get(), attributes)) return error;
+    if (!(attributes & FILE_ATTRIBUTE_READONLY)) return ERROR_SUCCESS;
+    return platform::SetAttributes(present.handle.get(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+}
+
+bool RefusedForTheMoment(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION; }
+
+}  // namespace
+
+unsigned long WriteThenRename(const fileops::OwnFolder& folder, const std::wstring& name,
+                              const std::wstring& temporary, const std::string& bytes, bool replace,
+                              unsigned long retryMs, const std::function<void()>& beforeRename) {
+    fileops::OwnFile fresh = folder.CreateFresh(temporary);
+    if (fresh.state != fileops::OwnState::Opened) return fresh.error;
+    DWORD error = WriteAndFlush(fresh.handle.get(), bytes);
+    if (error == ERROR_SUCCESS && beforeRename) beforeRename();
+    if (error == ERROR_SUCCESS && replace) error = MakeReplaceable(folder, name);
+    const DWORD start = ::GetTickCount();
+    while (error == ERROR_SUCCESS) {
+        error = folder.RenameInto(fresh.handle.get(), name, replace);
+        if (!RefusedForTheMoment(error) || ::GetTickCount() - start >= retryMs) break;
+        ::Sleep(20);
+        error = ERROR_SUCCESS;
+    }
+    if (error != ERROR_SUCCESS) fileops::RemoveOwnFile(fresh);
     return error;
 }
 
-void ReplaceWholeFile(const std::wstring& path, const std::wstring& temporary,
-                      const std::string& bytes, bool replace) {
-    const DWORD present = ::GetFileAttributesW(path.c_str());
-    if (present != INVALID_FILE_ATTRIBUTES && (present & FILE_ATTRIBUTE_DIRECTORY)) {
-        throw platform::FileError(ERROR_ACCESS_DENIED, kSource);
-    }
-    if (const DWORD error = WriteFlushedFile(temporary, bytes)) throw platform::FileError(error, kSource);
-    // The old delete-then-write replaced a read-only list all the same; so does the rename.
-    if (replace && present != INVALID_FILE_ATTRIBUTES && (present & FILE_ATTRIBUTE_READONLY)) {
-        const DWORD rest = present & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-        ::SetFileAttributesW(path.c_str(), rest ? rest : FILE_ATTRIBUTE_NORMAL);
-    }
-    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (!::MoveFileExW(temporary.c_str(), path.c_str(), flags)) {
-        const DWORD error = ::GetLastError();
-        ::DeleteFileW(temporary.c_str());
-        throw platform::FileError(error, kSource);
-    }
-}
-
-void MoveToFreeName(const std::wstring& path, const std::vector<std::wstring>& names) {
+unsigned long MoveToFreeName(const fileops::OwnFolder& folder, HANDLE file, const std::vector<std::wstring>& names,
+                             std::wstring& taken) {
     for (const std::wstring& name : names) {
-        if (::MoveFileExW(path.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH)) return;
-        const DWORD error = ::GetLastError();
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
-            throw platform::FileError(error, kSource);
+        const DWORD error = folder.RenameInto(file, name, false);
+        if (error == ERROR_SUCCESS) {
+            taken = name;
+            return ERROR_SUCCESS;
         }
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return error;
     }
-    throw platform::FileError(ERROR_ALREADY_EXISTS, kSource);
+    return ERROR_ALREADY_EXISTS;
 }
 
 }  // namespace basPendingRebootFiles

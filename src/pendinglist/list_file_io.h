@@ -1,11 +1,13 @@
 #pragma once
-// Whole-file reads and writes of the list: one read and one write of the whole record.
-// Failures raise the numbered file errors. Paths are handed in ready for the wide calls.
+// Whole-file reads and writes of the list: one read and one write of the whole record,
+// through handles checked as the program's own files are (see fileops/own_file.h).
 #include <cstddef>
 #include <cstdint>
-#include <optional>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "fileops/own_file.h"
 
 namespace basPendingRebootFiles {
 
@@ -36,24 +38,25 @@ private:
     size_t released_ = 0;
 };
 
-// Opened for reading, shared only with other readers while it is read. Nothing when no
-// file stands at `path`: nothing at all, or a folder.
-std::optional<FileBytes> ReadWholeFile(const std::wstring& path);
+// Reads the whole opened file with one read (1 GiB steps beyond) into memory that can be
+// handed back page by page. Raises the numbered file errors.
+FileBytes ReadWholeFile(HANDLE file);
 
-// Creates or truncates `path` and writes the bytes with one write, flushed to disk. On any
-// failure the file is removed again. 0, or the error (a short write counts as a full disk).
-unsigned long WriteFlushedFile(const std::wstring& path, const std::string& bytes);
+// Writes the bytes to `temporary`, created new in `folder` (one left there by an earlier
+// writer is removed first through a checked handle; a link there fails the write), flushes
+// them, then renames that file through its handle onto `name`: over an existing file only
+// when `replace` (a read-only one included; never a link or a folder, which stay as they
+// are). `beforeRename` runs between the two steps. Any failure removes the temporary file
+// and leaves `name` as it was. A rename refused for the moment (a reader that does not
+// share deletion) is tried again for up to `retryMs`. 0, or the error.
+unsigned long WriteThenRename(const fileops::OwnFolder& folder, const std::wstring& name,
+                              const std::wstring& temporary, const std::string& bytes, bool replace,
+                              unsigned long retryMs = 0, const std::function<void()>& beforeRename = {});
 
-// Writes the bytes to `temporary` with one write, flushed to disk, and renames it onto
-// `path`: over an existing file (a read-only one too) only when `replace` is set. Any
-// failure removes the temporary file and leaves `path` as it was; a folder at `path`
-// fails as access denied.
-void ReplaceWholeFile(const std::wstring& path, const std::wstring& temporary,
-                      const std::string& bytes, bool replace);
-
-// Renames `path` to the first of `names` that nothing holds, never over anything: a name
-// held by a file, open or not, or by a folder is passed over. Raises the rename's error,
-// or "file already exists" when every name is held.
-void MoveToFreeName(const std::wstring& path, const std::vector<std::wstring>& names);
+// Renames the opened file to the first of `names` that nothing holds, never over anything:
+// a name held by a file, open or not, by a link or by a folder is passed over. 0, the
+// rename's error, or ERROR_ALREADY_EXISTS when every name is held; `taken` gets the name.
+unsigned long MoveToFreeName(const fileops::OwnFolder& folder, HANDLE file, const std::vector<std::wstring>& names,
+                             std::wstring& taken);
 
 }  // namespace basPendingRebootFiles

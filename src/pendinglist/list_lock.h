@@ -10,8 +10,11 @@
 
 namespace basPendingRebootFiles {
 
-// How long an update waits while another one holds the same file.
+// How long an update of QuorvaneTool waits while another one holds the same file.
 constexpr DWORD kListLockTimeoutMs = 60000;
+// How long the service waits to rewrite a missing or damaged list. Any program can create
+// the lock's name, so the service never waits for it longer, and reads without it.
+constexpr DWORD kServiceListLockTimeoutMs = 10000;
 
 struct ListFileIdentity {
     std::wstring folder;  // the folder's final path ("\\?\C:\dir"), no trailing backslash

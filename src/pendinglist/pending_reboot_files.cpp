@@ -1,15 +1,19 @@
 #include "pendinglist/pending_reboot_files.h"
 
 #include <new>
-#include <optional>
 #include <vector>
 
 #include "activitylog/activity_log.h"
+#include "fileops/own_file.h"
+#include "fileops/staging.h"
 #include "pendinglist/ansi_codec.h"
 #include "pendinglist/list_file_io.h"
 #include "pendinglist/list_format.h"
 #include "pendinglist/list_lock.h"
 #include "platform/file_errors.h"
+#include "platform/final_path.h"
+#include "platform/nt_file.h"
+#include "platform/win32.h"
 
 namespace basPendingRebootFiles {
 namespace {
@@ -17,12 +21,14 @@ namespace {
 using basQuorvaneService::ClearError;
 using basQuorvaneService::RecordError;
 using basQuorvaneService::WriteLog;
+using modRunReport::ListState;
 
 constexpr wchar_t kSource[] = L"PendingRebootFiles";
 constexpr wchar_t kLoadEntry[] = L"(PendingRebootFiles.Load)";
 constexpr wchar_t kSaveEntry[] = L"(PendingRebootFiles.Save)";
 // QuorvaneTool writes "<list>.new"; a name of the service's own keeps the two apart.
 constexpr wchar_t kTemporarySuffix[] = L".svc.new";
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 platform::RaisedError ReadFault(ListFault fault) {
     return platform::NumberedError(
@@ -47,37 +53,98 @@ void LogFailure(const wchar_t* entry, const std::exception& failure) {
     ClearError();
 }
 
-void RequireLock(const ListFileLock& lock) {
-    if (lock.Error()) throw platform::FileError(lock.Error(), kSource);
+void LogFailure(const wchar_t* entry, DWORD error) { LogFailure(entry, platform::FileError(error, kSource)); }
+
+// The list file as it was read, to tell whether the file still standing at its name
+// later is the same one.
+struct ReadFacts {
+    platform::FileIdentity identity;
+    uint64_t size = 0;
+    int64_t lastWrite = 0;
+    bool operator==(const ReadFacts& other) const {
+        return identity == other.identity && size == other.size && lastWrite == other.lastWrite;
+    }
+};
+
+DWORD FactsOf(HANDLE file, ReadFacts& facts) {
+    platform::StandardFacts standard;
+    platform::FileBasics basics;
+    if (const DWORD error = platform::IdentityOf(file, facts.identity)) return error;
+    if (const DWORD error = platform::QueryStandard(file, standard)) return error;
+    if (const DWORD error = platform::QueryBasics(file, basics)) return error;
+    facts.size = standard.size;
+    facts.lastWrite = basics.lastWrite;
+    return ERROR_SUCCESS;
 }
 
-// Stamps the header and version and writes the list under `lock`: over an existing file
-// only when `replace` is set. A failure, the lock's included, gets the Save entry.
-void SaveLocked(const ListFileLock& lock, bool replace) {
+// Stamps the header and version and writes the whole list beside the list file, then
+// renames it onto the list's name: over an existing file only when `replace`. Raises.
+void WriteList(const fileops::OwnFolder& folder, bool replace) {
+    PendingRebootList& list = List();
+    list.Header = kListHeader;
+    list.Version = kListVersion;
+    std::string bytes;
+    if (!WriteListBytes(list, SystemCodec(), bytes)) {
+        throw platform::NumberedError(platform::kErrOverflow, kSource);
+    }
+    const std::wstring name = kListFileName;
+    if (const DWORD error = WriteThenRename(folder, name, name + kTemporarySuffix, bytes, replace)) {
+        throw platform::FileError(error, kSource);
+    }
+}
+
+// The update lock, held while the service rewrites the list; QuorvaneTool takes it for
+// every update. A lock that cannot be had in time counts as the file locked.
+DWORD LockError(const ListFileLock& lock) {
+    return lock.Error() == WAIT_TIMEOUT ? ERROR_LOCK_VIOLATION : lock.Error();
+}
+
+// There is no list: a fresh empty one, never over a file that appeared meanwhile (it is
+// someone else's list, kept).
+void CreateMissing(const fileops::OwnFolder& folder, modRunReport::RunSummary& record) {
+    record.list = ListState::Created;
     try {
-        PendingRebootList& list = List();
-        list.Header = kListHeader;
-        list.Version = kListVersion;
-        std::string bytes;
-        if (!WriteListBytes(list, SystemCodec(), bytes)) {
-            throw platform::NumberedError(platform::kErrOverflow, kSource);
-        }
-        RequireLock(lock);
-        const ListFileIdentity& file = lock.Identity();
-        ReplaceWholeFile(file.Path(), file.Beside(kTemporarySuffix), bytes, replace);
+        const ListFileLock lock(ListFilePath(), kServiceListLockTimeoutMs);
+        if (lock.Error()) throw platform::FileError(LockError(lock), kSource);
+        WriteList(folder, false);
     } catch (const std::exception& failure) {
+        record.rewriteFailed = true;
         LogFailure(kSaveEntry, failure);
     }
 }
 
-// A damaged list keeps its bytes under the first free copy name; copies are never
-// replaced. Raises the move's error, or "file already exists" when every name is held.
-void KeepDamagedCopy(const ListFileIdentity& file) {
-    std::vector<std::wstring> names;
-    for (int copy = 0; copy < kDamagedCopies; ++copy) {
-        names.push_back(file.Beside(DamagedCopySuffix(copy).c_str()));
+// A list read in full and found malformed: moved whole to the first free copy name, then
+// a fresh one written in its place; all of it under the update lock, and only while the
+// file at the list's name is still the one read. A copy is never replaced.
+void ReplaceDamaged(const fileops::OwnFolder& folder, const ReadFacts& read, modRunReport::RunSummary& record) {
+    try {
+        const ListFileLock lock(ListFilePath(), kServiceListLockTimeoutMs);
+        if (lock.Error()) throw platform::FileError(LockError(lock), kSource);
+        fileops::OwnFile again = folder.OpenFile(kListFileName, DELETE, kShareAll);
+        ReadFacts now;
+        if (again.state != fileops::OwnState::Opened || FactsOf(again.handle.get(), now) != ERROR_SUCCESS ||
+            !(now == read)) {
+            // Replaced by an update since it was read: that list is not the damaged one.
+            throw platform::FileError(ERROR_FILE_EXISTS, kSource);
+        }
+        std::vector<std::wstring> names;
+        for (int copy = 0; copy < kDamagedCopies; ++copy) {
+            names.push_back(std::wstring(kListFileName) + DamagedCopySuffix(copy));
+        }
+        std::wstring taken;
+        if (const DWORD error = MoveToFreeName(folder, again.handle.get(), names, taken)) {
+            // Rewriting a list that could not be moved aside would lose it: it stays.
+            record.rewriteFailed = true;
+            LogFailure(kLoadEntry, error);
+            return;
+        }
+        record.keptCopy = folder.PathOf(taken);
+        again.handle.reset();
+        WriteList(folder, true);
+    } catch (const std::exception& failure) {
+        record.rewriteFailed = true;
+        LogFailure(kSaveEntry, failure);
     }
-    MoveToFreeName(file.Path(), names);
 }
 
 }  // namespace
@@ -91,54 +158,81 @@ PendingRebootList& List() {
     return list;
 }
 
+const cFileFuncs& Files() {
+    static const cFileFuncs files(basQuorvaneService::AppDir() + fileops::kStagingFolderName);
+    return files;
+}
+
+modRunReport::RunSummary& RunRecord() {
+    static modRunReport::RunSummary record;
+    return record;
+}
+
 std::wstring ListFilePath() { return basQuorvaneService::AppDir() + kListFileName; }
 
 void Load() {
     ClearError();
     PendingRebootList& list = List();
     list.Clear();
-    // Held from the read to the write, so that no update of QuorvaneTool falls between.
-    const ListFileLock lock(ListFilePath());
-    ListCheck check;
+    modRunReport::RunSummary& record = RunRecord();
+    record.list = ListState::Read;
+    fileops::OwnFolder folder;
+    ReadFacts read;
     try {
-        RequireLock(lock);
-        std::optional<FileBytes> bytes = ReadWholeFile(lock.Identity().Path());
-        if (!bytes) {
-            // A file that appears meanwhile is someone else's list: it is kept.
-            SaveLocked(lock, false);
+        if (const DWORD error = folder.Open(basQuorvaneService::AppDir())) throw platform::FileError(error, kSource);
+        // No lock: an update replaces the list with one rename, so this read sees either
+        // the old file or the new one. Shared with that rename and with other readers.
+        fileops::OwnFile file = folder.OpenFile(kListFileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
+        switch (file.state) {
+        case fileops::OwnState::Opened:
+            break;
+        case fileops::OwnState::Missing:
+            CreateMissing(folder, record);
+            ClearError();
+            return;
+        case fileops::OwnState::Folder:
+            // Counts as no list; nothing can take the folder's place.
+            record.list = ListState::Created;
+            record.rewriteFailed = true;
+            LogFailure(kSaveEntry, ERROR_ACCESS_DENIED);
+            return;
+        default:
+            // A link, or a file held by a writer, locked or unreadable for the moment:
+            // not known to be damaged, it stays exactly as it is.
+            throw platform::FileError(file.error, kSource);
+        }
+        FileBytes bytes = ReadWholeFile(file.handle.get());
+        const ListCheck check = ReadListBytes(bytes.Data(), bytes.Size(), SystemCodec(), list,
+                                              [&bytes](size_t consumed) { bytes.ReleaseBefore(consumed); });
+        if (check.ok()) {
             ClearError();
             return;
         }
-        check = ReadListBytes(bytes->Data(), bytes->Size(), SystemCodec(), list,
-                              [&bytes](size_t consumed) { bytes->ReleaseBefore(consumed); });
-    } catch (const std::exception& failure) {
-        // Not known to be damaged: a file held by a writer, locked, or unreadable for the
-        // moment stays exactly as it is, and the next start tries again.
         list.Clear();
-        LogFailure(kLoadEntry, failure);
-        return;
-    }
-    if (check.ok()) {
-        ClearError();
-        return;
-    }
-    list.Clear();
-    LogFailure(kLoadEntry, ReadFault(check.fault));
-    try {
-        KeepDamagedCopy(lock.Identity());
+        record.list = ListState::Damaged;
+        if (const DWORD error = FactsOf(file.handle.get(), read)) throw platform::FileError(error, kSource);
+        LogFailure(kLoadEntry, ReadFault(check.fault));
     } catch (const std::exception& failure) {
-        // Rewriting a list that could not be moved aside would lose it: it stays as it is.
+        list.Clear();
+        record.list = ListState::Unreadable;
         LogFailure(kLoadEntry, failure);
         return;
     }
-    SaveLocked(lock, true);
+    ReplaceDamaged(folder, read, record);
     ClearError();
 }
 
 void Save() {
     ClearError();
-    const ListFileLock lock(ListFilePath());
-    SaveLocked(lock, true);
+    try {
+        fileops::OwnFolder folder;
+        if (const DWORD error = folder.Open(basQuorvaneService::AppDir())) throw platform::FileError(error, kSource);
+        const ListFileLock lock(ListFilePath(), kServiceListLockTimeoutMs);
+        if (lock.Error()) throw platform::FileError(LockError(lock), kSource);
+        WriteList(folder, true);
+    } catch (const std::exception& failure) {
+        LogFailure(kSaveEntry, failure);
+    }
     ClearError();
 }
 

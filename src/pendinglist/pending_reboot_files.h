@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "eventlog/run_report.h"
+#include "fileops/file_funcs.h"
 #include "pendinglist/pending_reboot_list.h"
 
 namespace basPendingRebootFiles {
@@ -16,6 +18,13 @@ std::wstring DamagedCopySuffix(int copy);
 // The process-wide list; empty at process start.
 PendingRebootList& List();
 
+// The component's one file operations object, created on first use and kept for the
+// process; its staging folder lies in the executable's folder.
+const cFileFuncs& Files();
+
+// What Load and the cleanup pass did in this run, for the run's report.
+modRunReport::RunSummary& RunRecord();
+
 // AppDir() followed by the list file's name; recomputed at every call.
 std::wstring ListFilePath();
 
@@ -23,12 +32,14 @@ std::wstring ListFilePath();
 // missing. Only a file read in full and found malformed is damaged: it moves to the first
 // free damaged-copy name and a fresh list is written; with no free name, or when it cannot
 // be moved, it stays exactly as it is. A file that cannot be opened or read stays as it is
-// too. Holds the update lock that QuorvaneTool takes for the same file from the read to
-// the write. Reports only through the activity log.
+// too, and so does a link at the list's name. The read takes no lock; a rewrite takes the
+// update lock that QuorvaneTool takes for the same file, waiting for it at most ten
+// seconds. Reports only through the activity log.
 void Load();
 
 // Stamps the header and version and writes the whole in-memory list beside the list file,
-// then renames it over the list file. Reports only through the activity log.
+// then renames it over the list file (never over a link). Reports only through the
+// activity log.
 void Save();
 
 // Deletes each listed file now where it can, drops the entries whose files are gone,

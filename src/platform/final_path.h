@@ -1,18 +1,40 @@
 #pragma once
 // The path of the object behind an open handle, which names the object itself rather than
-// the spelling it was opened by.
+// the spelling it was opened by, and the object's identity.
+#include <cstdint>
 #include <string>
 
 #include "platform/win32.h"
 
 namespace platform {
 
-// The platform's final path of the object, "\\?\C:\dir\name" (or "\\?\UNC\..."); false
-// where it gives none (Wine gives none beyond about 264 characters).
-bool FinalPathByHandle(HANDLE handle, std::wstring& path);
+// A file's identity: its volume and its number there.
+struct FileIdentity {
+    uint32_t volume = 0;
+    uint64_t number = 0;
+    bool operator==(const FileIdentity& other) const {
+        return volume == other.volume && number == other.number;
+    }
+    bool operator!=(const FileIdentity& other) const { return !(*this == other); }
+};
 
-// The object's path within its volume, "\dir\name", which the platform gives also where
-// it gives no final path.
-bool PathWithinVolume(HANDLE handle, std::wstring& path);
+// The volume serial of a drive ('C'), read through a handle on it the first time the
+// drive is asked for and kept for the process: a serial query costs about half a
+// millisecond under Wine, a file number nothing.
+DWORD DriveSerial(wchar_t drive, HANDLE onDrive, uint32_t& serial);
+
+// The identity of a file on `drive`, which the caller has already held the handle to (by
+// its final path).
+DWORD IdentityOnDrive(HANDLE file, wchar_t drive, FileIdentity& identity);
+
+// The identity read from the handle alone, its volume included.
+DWORD IdentityOf(HANDLE file, FileIdentity& identity);
+
+// The final path of the object, "C:\dir\name" or "\\server\share\dir\name", without the
+// "\\?\" prefix. The platform's own answer where it has one (Vista on); otherwise (before
+// Vista, and under Wine beyond about 264 characters) the object's path within its volume
+// under the first drive (or share) through which that path reaches the same object.
+// 0, or the error.
+DWORD FinalPathOf(HANDLE handle, std::wstring& path);
 
 }  // namespace platform

@@ -17,6 +17,10 @@ bool IsDriveAbsolute(std::wstring_view path) {
 
 std::wstring ExtendedPath(std::wstring_view path) {
     if (path.size() <= kClassicPathLimit) return std::wstring(path);
+    return LiteralForm(path);
+}
+
+std::wstring LiteralForm(std::wstring_view path) {
     if (IsDriveAbsolute(path)) return L"\\\\?\\" + std::wstring(path);
     // These already reach the object manager as they stand.
     if (StartsWith(path, L"\\\\?\\") || StartsWith(path, L"\\\\.\\") || StartsWith(path, L"\\??\\")) {

@@ -14,4 +14,9 @@ constexpr size_t kClassicPathLimit = 259;
 // that is not fully qualified, is left as it is: the prefix would change what it names.
 std::wstring ExtendedPath(std::wstring_view path);
 
+// Any full path in its "\\?\" form, whatever its length: "C:\x" gives "\\?\C:\x" and
+// "\\server\share\x" gives "\\?\UNC\server\share\x"; a path already in a device or
+// "\\?\" form is left as it is.
+std::wstring LiteralForm(std::wstring_view path);
+
 }  // namespace platform

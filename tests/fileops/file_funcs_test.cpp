@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fileops/delete_file_now.h"
-#include "fileops/file_api.h"
+#include "platform/nt_file.h"
 #include "platform/win32.h"
 #include "support/pending_renames.h"
 #include "support/test_files.h"
@@ -182,53 +182,61 @@ TEST_F(FileFuncs, MoveAtRestartRegistersSourceAndDestination) {
 
 // --- Faults a real file system does not produce on demand ---
 
-std::vector<FILE_INFO_BY_HANDLE_CLASS> seenKinds;
+constexpr int kBasicInformation = 4;
+constexpr int kRenameInformation = 10;
+constexpr LONG kAccessDenied = static_cast<LONG>(0xC0000022);
+platform::NativeFileCalls realCalls;
+std::vector<int> seenKinds;
 std::vector<DWORD> seenFlags;
 std::vector<bool> seenNullDestination;
 std::wstring vanishing;
-BOOL WINAPI LyingSetInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size) {
+LONG NTAPI LyingSetInformation(HANDLE file, void* status, void* info, ULONG size, int kind) {
     seenKinds.push_back(kind);
-    if (kind == FileRenameInfo) return TRUE;  // reports done, moves nothing
-    return ::SetFileInformationByHandle(file, kind, info, size);
+    if (kind == kRenameInformation) return 0;  // reports done, moves nothing
+    return realCalls.NtSetInformationFile(file, status, info, size, kind);
 }
 BOOL WINAPI RecordingMove(LPCWSTR, LPCWSTR destination, DWORD flags) {
     seenFlags.push_back(flags);
     seenNullDestination.push_back(destination == nullptr);
     return TRUE;
 }
-BOOL WINAPI VanishingSetInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size) {
-    if (kind == FileBasicInfo) {
+LONG NTAPI VanishingSetInformation(HANDLE file, void* status, void* info, ULONG size, int kind) {
+    if (kind == kBasicInformation) {
         ::DeleteFileW(vanishing.c_str());  // another program removes the file first
-        ::SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
+        return kAccessDenied;
     }
-    return ::SetFileInformationByHandle(file, kind, info, size);
+    return realCalls.NtSetInformationFile(file, status, info, size, kind);
 }
 
 TEST_F(FileFuncs, AMoveReportedDoneWhileTheSourceRemainsFailed) {
-    const FileApi lying{LyingSetInformation, RecordingMove};
-    const cFileFuncs seamed(lying);
+    realCalls = platform::NativeCalls();
+    platform::NativeFileCalls lying = realCalls;
+    lying.NtSetInformationFile = LyingSetInformation;
+    lying.MoveFileExW = RecordingMove;
+    const platform::NativeCallsOverride seam(lying);
     const std::wstring source = MakeFile(L"src.tmp");
     seenKinds.clear();
     seenFlags.clear();
     seenNullDestination.clear();
-    EXPECT_EQ(seamed.MoveFile2(source, dir / L"d.tmp", false), cFileFuncs::kFailed);
-    EXPECT_EQ(seamed.MoveFile2(source, dir / L"d.tmp", true), cFileFuncs::kFailed);
-    EXPECT_EQ(seenKinds, (std::vector<FILE_INFO_BY_HANDLE_CLASS>{FileRenameInfo, FileRenameInfo}));
-    seamed.DeleteFileUntilReboot(source);
-    seamed.MoveFileUntilReboot(source, dir / L"d.tmp");
+    EXPECT_EQ(files.MoveFile2(source, dir / L"d.tmp", false), cFileFuncs::kFailed);
+    EXPECT_EQ(files.MoveFile2(source, dir / L"d.tmp", true), cFileFuncs::kFailed);
+    EXPECT_EQ(seenKinds, (std::vector<int>{kRenameInformation, kRenameInformation}));
+    files.DeleteFileUntilReboot(source);
+    files.MoveFileUntilReboot(source, dir / L"d.tmp");
     EXPECT_EQ(seenFlags, (std::vector<DWORD>{4, 4}));
     EXPECT_EQ(seenNullDestination, (std::vector<bool>{true, false}));
 }
 
 TEST_F(FileFuncs, AFileThatVanishesBeforeTheAttributeResetGivesFailed) {
-    const FileApi racing{VanishingSetInformation, RecordingMove};
-    const cFileFuncs seamed(racing);
+    realCalls = platform::NativeCalls();
+    platform::NativeFileCalls racing = realCalls;
+    racing.NtSetInformationFile = VanishingSetInformation;
+    const platform::NativeCallsOverride seam(racing);
     vanishing = MakeFile(L"gone-soon.tmp");
-    EXPECT_EQ(seamed.DeleteFile(vanishing), cFileFuncs::kFailed);
+    EXPECT_EQ(files.DeleteFile(vanishing), cFileFuncs::kFailed);
     EXPECT_FALSE(FileExists(vanishing));
     vanishing = MakeFile(L"gone-too.tmp");
-    seamed.SafeKill(vanishing);  // silent all the same
+    files.SafeKill(vanishing);  // silent all the same
 }
 
 TEST_F(FileFuncs, ArgumentsAreTakenByValue) {

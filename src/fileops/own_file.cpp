@@ -1,0 +1,139 @@
+#include "fileops/own_file.h"
+
+#include "fileops/listed_path.h"
+#include "platform/final_path.h"
+#include "platform/long_path.h"
+#include "platform/nt_file.h"
+#include "platform/win32.h"
+
+namespace fileops {
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kNoFollow = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
+
+OwnFile Failed(DWORD error) {
+    OwnFile result;
+    result.error = error != ERROR_SUCCESS ? error : ERROR_ACCESS_DENIED;
+    return result;
+}
+
+OwnFile WithState(OwnState state, DWORD error = 0) {
+    OwnFile result;
+    result.state = state;
+    result.error = error;
+    return result;
+}
+
+// What stands at the name, from the opened handle alone: a link opened itself (Windows),
+// a second name of a file (a hard link), or a file reached through a link (Wine follows
+// one in the last component; a folder on the path redirected).
+OwnFile Check(platform::UniqueFile handle, const std::wstring& expected) {
+    DWORD attributes = 0;
+    if (const DWORD error = platform::QueryAttributes(handle.get(), attributes)) return Failed(error);
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return WithState(OwnState::Link, kErrorReparsePointEncountered);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return WithState(OwnState::Folder, ERROR_ACCESS_DENIED);
+    platform::StandardFacts facts;
+    if (const DWORD error = platform::QueryStandard(handle.get(), facts)) return Failed(error);
+    std::wstring final;
+    if (facts.links != 1 || platform::FinalPathOf(handle.get(), final) != ERROR_SUCCESS ||
+        !platform::SamePathText(final, expected)) {
+        return WithState(OwnState::Link, kErrorReparsePointEncountered);
+    }
+    OwnFile result;
+    result.state = OwnState::Opened;
+    result.handle = std::move(handle);
+    return result;
+}
+
+OwnFile OpenExisting(const std::wstring& path, const std::wstring& expected, DWORD access, DWORD share) {
+    platform::UniqueFile handle(::CreateFileW(platform::ExtendedPath(path).c_str(), access | FILE_READ_ATTRIBUTES,
+                                              share, nullptr, OPEN_EXISTING, kNoFollow, nullptr));
+    if (!handle) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) return WithState(OwnState::Missing);
+        return Failed(error);
+    }
+    return Check(std::move(handle), expected);
+}
+
+}  // namespace
+
+unsigned long FinalFolderPath(const std::wstring& folder, std::wstring& final) {
+    // The folder itself may be reached through a link its administrator made: its final
+    // path is what the files in it are held to.
+    std::wstring spelled = folder;
+    if (spelled.size() > 3 && spelled.back() == L'\\') spelled.pop_back();
+    platform::UniqueFile handle(::CreateFileW(platform::ExtendedPath(spelled).c_str(), FILE_READ_ATTRIBUTES,
+                                              kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                              nullptr));
+    if (!handle) return ::GetLastError();
+    return platform::FinalPathOf(handle.get(), final);
+}
+
+OwnFile OpenOwnFile(const std::wstring& path, const std::wstring& expected, unsigned long access,
+                    unsigned long share) {
+    return OpenExisting(path, expected, access, share);
+}
+
+OwnFile OpenOrCreateOwnFile(const std::wstring& path, const std::wstring& expected, unsigned long access,
+                            unsigned long share) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        OwnFile existing = OpenExisting(path, expected, access, share);
+        if (existing.state != OwnState::Missing) return existing;
+        // CREATE_NEW creates nothing where a link stands, dangling or not.
+        platform::UniqueFile created(::CreateFileW(platform::ExtendedPath(path).c_str(),
+                                                   access | FILE_READ_ATTRIBUTES, share, nullptr, CREATE_NEW,
+                                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (created) return Check(std::move(created), expected);
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return Failed(error);
+        // Another writer created it meanwhile, or a dangling link stands there: look again.
+    }
+    return WithState(OwnState::Link, kErrorReparsePointEncountered);
+}
+
+unsigned long OwnFolder::Open(const std::wstring& folder) {
+    std::wstring spelled = folder;
+    if (spelled.size() > 3 && spelled.back() == L'\\') spelled.pop_back();
+    folder_.reset(::CreateFileW(platform::ExtendedPath(spelled).c_str(), FILE_READ_ATTRIBUTES | FILE_TRAVERSE,
+                                kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder_) return ::GetLastError();
+    const DWORD error = platform::FinalPathOf(folder_.get(), final_);
+    if (error != ERROR_SUCCESS) folder_.reset();
+    if (!final_.empty() && final_.back() == L'\\') final_.pop_back();  // a drive root
+    return error;
+}
+
+std::wstring OwnFolder::PathOf(const std::wstring& name) const { return final_ + L'\\' + name; }
+
+OwnFile OwnFolder::OpenFile(const std::wstring& name, unsigned long access, unsigned long share) const {
+    return OpenExisting(PathOf(name), PathOf(name), access, share);
+}
+
+OwnFile OwnFolder::CreateFresh(const std::wstring& name) const {
+    OwnFile stale = OpenFile(name, DELETE, kShareAll);
+    if (stale.state == OwnState::Opened) {
+        if (const DWORD error = RemoveOwnFile(stale)) return Failed(error);
+    } else if (stale.state != OwnState::Missing) {
+        return Failed(stale.error);  // a link or a folder there: nothing is written over it
+    }
+    OwnFile created;
+    const DWORD error = platform::CreateNewFileIn(folder_.get(), name,
+                                                  GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, 0, created.handle);
+    if (error != ERROR_SUCCESS) return Failed(error);
+    created.state = OwnState::Opened;
+    return created;
+}
+
+unsigned long OwnFolder::RenameInto(HANDLE file, const std::wstring& name, bool replace) const {
+    return platform::RenameOpenFile(file, folder_.get(), name, replace);
+}
+
+unsigned long RemoveOwnFile(OwnFile& file) {
+    const DWORD error = platform::SetDeleteMark(file.handle.get(), true);
+    file.handle.reset();
+    return error;
+}
+
+}  // namespace fileops

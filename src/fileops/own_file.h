@@ -1,0 +1,71 @@
+#pragma once
+// The files the programs keep for themselves beside a list or an executable: the activity
+// log, the list, its temporary names and its damaged copies. They are not listed paths,
+// but they lie in a folder whose names a link could stand at: they are opened without
+// following a reparse point and used only when what was opened is a plain file with one
+// link at the path expected, and they are created new, never over a name already there.
+#include <string>
+
+#include "platform/handles.h"
+
+namespace fileops {
+
+enum class OwnState {
+    Opened,   // a plain file with one link at the expected path
+    Missing,  // nothing there
+    Folder,   // a folder stands at the name
+    Link,     // a link stands at the name, or a second name of another file
+    Failed,   // could not be opened: see error
+};
+
+struct OwnFile {
+    OwnState state = OwnState::Failed;
+    platform::UniqueFile handle;  // Opened only
+    unsigned long error = 0;      // Failed: the open's error; Link: 4395
+};
+
+// The final path of a folder ("C:\dir", "C:\" for a root), the expected folder of the
+// files in it; 0 or the error.
+unsigned long FinalFolderPath(const std::wstring& folder, std::wstring& final);
+
+// Opens the existing file at `path` (any full spelling) with `access` and `share`, checked
+// to be a plain file with one link whose final path is `expected` (compared in any letter
+// case).
+OwnFile OpenOwnFile(const std::wstring& path, const std::wstring& expected, unsigned long access,
+                    unsigned long share);
+
+// As OpenOwnFile, and when nothing is there creates the file new (never through a link
+// standing at the name, dangling or not).
+OwnFile OpenOrCreateOwnFile(const std::wstring& path, const std::wstring& expected, unsigned long access,
+                            unsigned long share);
+
+// A folder of own files, held open: files are created in it and renamed into it through
+// this handle, so a folder swapped meanwhile is not followed.
+class OwnFolder {
+public:
+    // Opens the folder at `folder` (any full spelling) and reads its final path.
+    unsigned long Open(const std::wstring& folder);
+
+    const std::wstring& FinalPath() const { return final_; }
+    HANDLE Handle() const { return folder_.get(); }
+    std::wstring PathOf(const std::wstring& name) const;  // "C:\dir\name"
+
+    OwnFile OpenFile(const std::wstring& name, unsigned long access, unsigned long share) const;
+
+    // Creates `name` new for writing. A plain file left there by an earlier writer is
+    // removed first through a checked handle; a link or a folder there fails (4395 or 5).
+    OwnFile CreateFresh(const std::wstring& name) const;
+
+    // Renames the open file to `name` in this folder; over an existing name only when
+    // `replace` (a link there is replaced itself, never followed). 0 or the error.
+    unsigned long RenameInto(HANDLE file, const std::wstring& name, bool replace) const;
+
+private:
+    platform::UniqueFile folder_;
+    std::wstring final_;
+};
+
+// Removes the opened file: marked for deletion, gone as the handle closes. 0 or the error.
+unsigned long RemoveOwnFile(OwnFile& file);
+
+}  // namespace fileops

@@ -1,0 +1,82 @@
+#pragma once
+// The file system's own calls, which every NT since 4.0 exports from ntdll: what an open
+// file is (attributes, links, number, name) and the changes made through its handle
+// (delete mark, rename, attributes, a file created inside a folder held open). Each
+// returns 0 or the Win32 error of the call's status. A handle is all they look at, so a
+// caller that checked what a handle reaches acts on exactly that.
+#include <cstdint>
+#include <string>
+
+#include "platform/handles.h"
+#include "platform/win32.h"
+
+namespace platform {
+
+// The calls, looked up once. A test replaces single entries to produce what a file system
+// does not do on demand, or withholds the final path call (absent before Vista).
+struct NativeFileCalls {
+    LONG(NTAPI* NtQueryInformationFile)(HANDLE file, void* status, void* info, ULONG size, int kind);
+    LONG(NTAPI* NtSetInformationFile)(HANDLE file, void* status, void* info, ULONG size, int kind);
+    LONG(NTAPI* NtQueryVolumeInformationFile)(HANDLE file, void* status, void* info, ULONG size, int kind);
+    LONG(NTAPI* NtCreateFile)(HANDLE* file, ACCESS_MASK access, void* attributes, void* status,
+                              LARGE_INTEGER* allocation, ULONG fileAttributes, ULONG share,
+                              ULONG disposition, ULONG options, void* ea, ULONG eaSize);
+    ULONG(NTAPI* RtlNtStatusToDosError)(LONG status);
+    BOOLEAN(NTAPI* RtlEqualUnicodeString)(const void* a, const void* b, BOOLEAN ignoreCase);
+    // Null where the platform has none (before Vista).
+    DWORD(WINAPI* GetFinalPathNameByHandleW)(HANDLE file, LPWSTR path, DWORD size, DWORD flags);
+    BOOL(WINAPI* MoveFileExW)(LPCWSTR source, LPCWSTR destination, DWORD flags);
+};
+
+const NativeFileCalls& NativeCalls();
+
+// Replaces the table until the guard goes; tests only.
+class NativeCallsOverride {
+public:
+    explicit NativeCallsOverride(const NativeFileCalls& calls);
+    ~NativeCallsOverride();
+    NativeCallsOverride(const NativeCallsOverride&) = delete;
+    NativeCallsOverride& operator=(const NativeCallsOverride&) = delete;
+
+private:
+    const NativeFileCalls* previous_;
+};
+
+struct StandardFacts {
+    uint64_t size = 0;
+    uint32_t links = 0;
+    bool directory = false;
+};
+
+DWORD QueryAttributes(HANDLE file, DWORD& attributes);  // with the reparse point bit
+DWORD QueryStandard(HANDLE file, StandardFacts& facts);
+DWORD QueryFileNumber(HANDLE file, uint64_t& number);
+// The attributes and the four times, as a copy carries them over.
+struct FileBasics {
+    int64_t creation = 0, lastAccess = 0, lastWrite = 0, change = 0;
+    uint32_t attributes = 0;
+};
+DWORD QueryBasics(HANDLE file, FileBasics& basics);
+DWORD SetBasics(HANDLE file, const FileBasics& basics);
+// The volume's serial number: costly on some platforms (about half a millisecond under
+// Wine), so callers read it once per drive.
+DWORD QueryVolumeSerial(HANDLE file, uint32_t& serial);
+// "\dir\name" within the file's volume.
+DWORD QueryPathWithinVolume(HANDLE file, std::wstring& path);
+
+DWORD SetDeleteMark(HANDLE file, bool remove);
+// Attributes and nothing else: zero times mean "unchanged".
+DWORD SetAttributes(HANDLE file, DWORD attributes);
+// Renames the open file to `name` inside `folder` (a folder handle), or to `name` as a
+// full path in the platform's "\??\" form when `folder` is null. Never over an existing
+// name unless `replace`; a link standing at the new name is replaced, never followed.
+DWORD RenameOpenFile(HANDLE file, HANDLE folder, const std::wstring& name, bool replace);
+// Creates `name` as a new file inside `folder`, never over anything that stands there
+// (a link included).
+DWORD CreateNewFileIn(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
+                      UniqueFile& file);
+
+// Equal in the file system's own letter case rules.
+bool SamePathText(const std::wstring& a, const std::wstring& b);
+
+}  // namespace platform
