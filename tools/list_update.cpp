@@ -101,17 +101,20 @@ void ReplaceList(const ListLock& lock, const basPendingRebootFiles::PendingReboo
     // The file's own name, not the spelling handed in: a rename onto an 8.3 name would
     // give the list that name.
     const std::wstring& name = lock.Identity().name;
-    const fileops::OwnFile present =
-        folder.OpenFile(name, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-    DWORD attributes = 0;
-    if (present.state == fileops::OwnState::Opened &&
-        platform::QueryAttributes(present.handle.get(), attributes) == ERROR_SUCCESS &&
-        (attributes & FILE_ATTRIBUTE_READONLY)) {
-        throw ToolFailure{L"the list " + lock.FullPath() + L" is read-only; it is not updated"};
-    }
-    if (present.state == fileops::OwnState::Link || present.state == fileops::OwnState::Folder) {
-        throw ToolFailure{L"the list " + lock.FullPath() + L" is a link, a second name of another file or a "
-                          L"directory; it is not replaced"};
+    {
+        // Closed before the rename: a file open here could not be replaced.
+        const fileops::OwnFile present =
+            folder.OpenFile(name, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+        DWORD attributes = 0;
+        if (present.state == fileops::OwnState::Opened &&
+            platform::QueryAttributes(present.handle.get(), attributes) == ERROR_SUCCESS &&
+            (attributes & FILE_ATTRIBUTE_READONLY)) {
+            throw ToolFailure{L"the list " + lock.FullPath() + L" is read-only; it is not updated"};
+        }
+        if (present.state == fileops::OwnState::Link || present.state == fileops::OwnState::Folder) {
+            throw ToolFailure{L"the list " + lock.FullPath() + L" is a link, a second name of another file or a "
+                              L"directory; it is not replaced"};
+        }
     }
     // One name for the new file: under the lock only one update writes it, and one left
     // by a writer that died is removed first. A reader that does not share deletion (the

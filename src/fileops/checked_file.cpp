@@ -26,7 +26,8 @@ platform::UniqueFile OpenWithoutFollowing(const std::wstring& full, DWORD access
 
 // The path with short (8.3) names expanded; the path itself when none can be.
 std::wstring LongFormOf(const std::wstring& full) {
-    const std::wstring asked = L"\\\\?\\" + full;
+    // The literal form only where it is needed: Wine expands no short name behind it.
+    const std::wstring asked = full.size() < MAX_PATH ? full : L"\\\\?\\" + full;
     const DWORD needed = ::GetLongPathNameW(asked.c_str(), nullptr, 0);
     if (needed == 0) return full;
     std::wstring expanded(needed, L'\0');

@@ -66,10 +66,10 @@ struct ReadFacts {
     }
 };
 
-DWORD FactsOf(HANDLE file, ReadFacts& facts) {
+DWORD FactsOf(HANDLE file, wchar_t drive, ReadFacts& facts) {
     platform::StandardFacts standard;
     platform::FileBasics basics;
-    if (const DWORD error = platform::IdentityOf(file, facts.identity)) return error;
+    if (const DWORD error = platform::IdentityOnDrive(file, drive, facts.identity)) return error;
     if (const DWORD error = platform::QueryStandard(file, standard)) return error;
     if (const DWORD error = platform::QueryBasics(file, basics)) return error;
     facts.size = standard.size;
@@ -122,7 +122,8 @@ void ReplaceDamaged(const fileops::OwnFolder& folder, const ReadFacts& read, mod
         if (lock.Error()) throw platform::FileError(LockError(lock), kSource);
         fileops::OwnFile again = folder.OpenFile(kListFileName, DELETE, kShareAll);
         ReadFacts now;
-        if (again.state != fileops::OwnState::Opened || FactsOf(again.handle.get(), now) != ERROR_SUCCESS ||
+        if (again.state != fileops::OwnState::Opened ||
+            FactsOf(again.handle.get(), folder.FinalPath()[0], now) != ERROR_SUCCESS ||
             !(now == read)) {
             // Replaced by an update since it was read: that list is not the damaged one.
             throw platform::FileError(ERROR_FILE_EXISTS, kSource);
@@ -210,7 +211,9 @@ void Load() {
         }
         list.Clear();
         record.list = ListState::Damaged;
-        if (const DWORD error = FactsOf(file.handle.get(), read)) throw platform::FileError(error, kSource);
+        if (const DWORD error = FactsOf(file.handle.get(), folder.FinalPath()[0], read)) {
+            throw platform::FileError(error, kSource);
+        }
         LogFailure(kLoadEntry, ReadFault(check.fault));
     } catch (const std::exception& failure) {
         list.Clear();

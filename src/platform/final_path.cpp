@@ -76,10 +76,16 @@ DWORD FinalPathThroughDrives(HANDLE handle, std::wstring& path) {
 DWORD DriveSerial(wchar_t drive, HANDLE onDrive, uint32_t& serial) {
     static std::optional<uint32_t> known[26];
     const int slot = (drive & ~0x20) - L'A';
-    if (slot < 0 || slot >= 26) return QueryVolumeSerial(onDrive, serial);
+    if (slot < 0 || slot >= 26) {
+        if (QueryVolumeSerial(onDrive, serial) != ERROR_SUCCESS) serial = 0;
+        return ERROR_SUCCESS;
+    }
     if (!known[slot]) {
+        // A file system that reports no serial (some do not, under Wine a tmpfs among
+        // them) gives every file of the drive the serial 0: files of one drive are then
+        // told apart by their numbers alone, which is what they are compared by anyway.
         uint32_t read = 0;
-        if (const DWORD error = QueryVolumeSerial(onDrive, read)) return error;
+        if (QueryVolumeSerial(onDrive, read) != ERROR_SUCCESS) read = 0;
         known[slot] = read;
     }
     serial = *known[slot];

@@ -155,8 +155,8 @@ TEST_F(HostilePaths, EachEntryReachesExactlyTheFileItNamesOrNone) {
     WriteBytes(L"\\\\?\\" + longer, "listed");
     Add(longer, Outcome::Deleted);
 
-    // A read-only file in the literal form: scheduled in the platform's own form.
-    const std::wstring readOnly = Victim(dir + L"ro.tmp");
+    // A read-only file in the literal form: staged, and the staged name requested.
+    const std::wstring readOnly = Listed(dir + L"ro.tmp");
     ::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
     Add(L"\\\\?\\" + readOnly, Outcome::Scheduled);
 
@@ -169,8 +169,6 @@ TEST_F(HostilePaths, EachEntryReachesExactlyTheFileItNamesOrNone) {
     const std::string list = list_bytes::Record(stored);
     WriteBytes(sandbox.ListPath(), list);
     auto renamesExpected = ReadPendingRenames();
-    renamesExpected.push_back(L"\\??\\" + readOnly);
-    renamesExpected.push_back(L"");
 
     sandbox.RunOnce(L"/debugmode");
     ExpectEndedStopped(sandbox);
@@ -179,9 +177,13 @@ TEST_F(HostilePaths, EachEntryReachesExactlyTheFileItNamesOrNone) {
         EXPECT_EQ(ReadBytes(L"\\\\?\\" + (v.rfind(L"\\\\?\\", 0) == 0 ? v.substr(4) : v)), "victim")
             << "touched: " << platform::ToUtf8(v);
     }
+    const auto staged = sandbox.StagedFiles();
+    ASSERT_EQ(staged.size(), 1u);
+    renamesExpected.push_back(L"\\??\\" + staged[0]);
+    renamesExpected.push_back(L"");
     EXPECT_EQ(ReadPendingRenames(), renamesExpected) << "a delete at restart for another file";
     for (const std::wstring& path : {dir + L"q1.tmp", dir + L"q2.tmp", dir + L"q3.tmp", dir + L"q4.tmp",
-                                     longName, dir + L"临时文件.tmp", longest, plain}) {
+                                     longName, dir + L"临时文件.tmp", longest, plain, readOnly}) {
         EXPECT_FALSE(FileExists(path)) << "left: " << platform::ToUtf8(path);
     }
     EXPECT_EQ(::GetFileAttributesW((L"\\\\?\\" + dir + L"nul").c_str()), INVALID_FILE_ATTRIBUTES);

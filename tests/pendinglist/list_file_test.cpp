@@ -169,29 +169,64 @@ TEST_F(ListFile, AReadOnlyListIsReadAndAReadOnlyOldFileIsReplacedBySave) {
     EXPECT_FALSE(FileExists(basQuorvaneService::LogFilePath()));
 }
 
-// QuorvaneTool adds to the missing list through another spelling of its folder and
-// pauses before its rename. Load must wait for that update: a fresh list written in
-// between would be replaced by the rename, and its entry never read.
-TEST_F(ListFile, LoadWaitsForAnUpdateOfTheSameFileByQuorvaneTool) {
-    // The literal form: another spelling wherever the tests are built (a short name need
-    // not differ from the long one).
-    const std::wstring otherDir = L"\\\\?\\" + BinDir();
-    ::SetEnvironmentVariableW(L"QUORVANE_TOOL_PAUSE_BEFORE_REPLACE_MS", L"2000");
-    platform::UniqueHandle tool = LaunchProcess(L"\"" + BinDir() + L"QuorvaneTool.exe\" list add \"" +
-                                                otherDir + kListFileName + L"\" C:\\from-the-tool.tmp");
-    ::SetEnvironmentVariableW(L"QUORVANE_TOOL_PAUSE_BEFORE_REPLACE_MS", nullptr);
-    const DWORD start = ::GetTickCount();
-    while (!FileExists(path + L".new") && ::GetTickCount() - start < 30000) ::Sleep(10);
-    ASSERT_TRUE(FileExists(path + L".new")) << "the tool never wrote its new file";
+// QuorvaneTool, through another spelling of the folder, holds the update lock while it
+// pauses before its rename. Any program can hold a lock of that name, so Load reads
+// without it at once; only a rewrite waits for it, and never over what the update wrote.
+TEST_F(ListFile, LoadReadsAtOnceWhileAnUpdateHoldsTheLockAndLosesNothingOfIt) {
+    const std::wstring otherSpelling = L"\\\\?\\" + BinDir() + kListFileName;
+    auto pausedTool = [&](const std::wstring& arguments) {
+        ::SetEnvironmentVariableW(L"QUORVANE_TOOL_PAUSE_BEFORE_REPLACE_MS", L"3000");
+        platform::UniqueHandle tool = LaunchProcess(L"\"" + BinDir() + L"QuorvaneTool.exe\" " + arguments);
+        ::SetEnvironmentVariableW(L"QUORVANE_TOOL_PAUSE_BEFORE_REPLACE_MS", nullptr);
+        const DWORD start = ::GetTickCount();
+        while (!FileExists(path + L".new") && ::GetTickCount() - start < 30000) ::Sleep(10);
+        EXPECT_TRUE(FileExists(path + L".new")) << "the tool never wrote its new file";
+        return tool;
+    };
+    auto finished = [](platform::UniqueHandle& tool) {
+        DWORD exitCode = 99;
+        EXPECT_TRUE(WaitForExit(tool.get(), 60000, &exitCode));
+        EXPECT_EQ(exitCode, 0u);
+    };
 
+    // A whole list: read as it stands, without waiting for the update.
+    WriteBytes(path, Record({{"C:\\before.tmp", "", 0}}));
+    platform::UniqueHandle tool = pausedTool(L"list add \"" + otherSpelling + L"\" C:\\added.tmp");
+    DWORD start = ::GetTickCount();
     Load();
-    DWORD exitCode = 99;
-    ASSERT_TRUE(WaitForExit(tool.get(), 60000, &exitCode));
-    EXPECT_EQ(exitCode, 0u);
+    EXPECT_LT(::GetTickCount() - start, 1500u);
     ASSERT_EQ(List().Count(), 1);
-    EXPECT_EQ(List().Entry(0).Path, L"C:\\from-the-tool.tmp");
-    EXPECT_EQ(ReadBytes(path), Record({{"C:\\from-the-tool.tmp", "", 0}}));
+    EXPECT_EQ(List().Entry(0).Path, L"C:\\before.tmp");
+    finished(tool);
+    EXPECT_EQ(ReadBytes(path), Record({{"C:\\before.tmp", "", 0}, {"C:\\added.tmp", "", 0}}));
     EXPECT_FALSE(FileExists(basQuorvaneService::LogFilePath()));
+
+    // A damaged list that the update replaces between the read and the rewrite: the new
+    // list is kept as it is, never taken for the damaged one and moved aside.
+    WriteBytes(path, "damaged");
+    tool = pausedTool(L"list create --force \"" + otherSpelling + L"\"");
+    Load();
+    finished(tool);
+    EXPECT_EQ(ReadBytes(path), Record({}));
+    EXPECT_FALSE(FileExists(damaged));
+    auto log = Log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].message, "(PendingRebootFiles.Load)");
+    EXPECT_EQ(log[1].message, "(PendingRebootFiles.Save)");
+    EXPECT_EQ(log[1].errorPart, "0:58:File already exists");
+
+    // No list: the fresh one waits for the lock and gives way to the update's list.
+    ::DeleteFileW(basQuorvaneService::LogFilePath().c_str());
+    ::DeleteFileW(path.c_str());
+    tool = pausedTool(L"list add \"" + otherSpelling + L"\" C:\\first.tmp");
+    start = ::GetTickCount();
+    Load();
+    EXPECT_GE(::GetTickCount() - start, 1000u) << "the rewrite did not wait for the lock";
+    finished(tool);
+    EXPECT_EQ(ReadBytes(path), Record({{"C:\\first.tmp", "", 0}}));
+    log = Log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].errorPart, "0:58:File already exists");
 }
 
 // Save replaces the list by a rename, never by writing into the old file: a longer old

@@ -103,4 +103,17 @@ void ServiceSandbox::RunOnce(const std::wstring& arguments, unsigned timeoutMs) 
     if (!WaitUntilFinished(timeoutMs)) throw std::runtime_error("the service run did not end");
 }
 
+std::vector<std::wstring> ServiceSandbox::StagedFiles() const {
+    std::vector<std::wstring> staged;
+    const std::wstring folder = folder_ + L"QuorvaneStaging\\";
+    WIN32_FIND_DATAW found;
+    platform::UniqueFind search(::FindFirstFileW((folder + L"*.staged").c_str(), &found));
+    if (!search) return staged;
+    do {
+        staged.push_back(folder + found.cFileName);
+    } while (::FindNextFileW(search.get(), &found));
+    std::sort(staged.begin(), staged.end());
+    return staged;
+}
+
 }  // namespace testing_support

@@ -3,6 +3,7 @@
 // a folder of its own with a copy of the executable, registered with "sc create" and
 // started with "net start", as the product's installer and an administrator would.
 #include <string>
+#include <vector>
 
 #include "platform/handles.h"
 #include "support/process.h"
@@ -26,6 +27,8 @@ public:
     std::wstring LogPath() const;
     std::wstring ListPath() const { return folder_ + L"QuorvanePendingRebootList.dat"; }
     std::string ReadLog() const { return ReadBytes(LogPath()); }
+    // The files the service staged for deletion at the next restart, full paths, in order.
+    std::vector<std::wstring> StagedFiles() const;
 
     // "sc create QuorvaneShield binPath= <exe> <arguments>"; replaces an older registration.
     void Register(const std::wstring& arguments = L"");
