@@ -1,5 +1,6 @@
 #include "driver/list_trust_gate.h"
 
+#include <cstdint>
 #include <string>
 
 #include "activitylog/activity_log.h"

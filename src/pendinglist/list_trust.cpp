@@ -106,7 +106,7 @@ std::wstring AccountName(const std::wstring& sid) {
     const platform::UniqueLocal release(binary);
     DWORD nameSize = 0;
     DWORD domainSize = 0;
-    SID_NAME_USE use;
+    SID_NAME_USE use = SidTypeUnknown;
     ::LookupAccountSidW(nullptr, binary, nullptr, &nameSize, nullptr, &domainSize, &use);
     if (nameSize == 0) return sid;
     std::wstring name(nameSize, L'\0');
