@@ -12,6 +12,8 @@ inline constexpr wchar_t kTextLoadingList[] = L"加载清除列表";   // loadin
 inline constexpr wchar_t kTextPreparingList[] = L"准备清除列表"; // preparing the cleanup list
 inline constexpr wchar_t kTextCleanupDone[] = L"清除完成";       // cleanup finished
 inline constexpr wchar_t kTextStopped[] = L"停止了";             // stopped
+// does not trust the cleanup list: + the folder or list that others can write
+inline constexpr wchar_t kTextUntrustedList[] = L"不信任清除列表：";
 
 // must run on Windows NT/2000/XP/2003/Vista
 inline constexpr wchar_t kTextNeedsNtFamily[] = L"必须运行在Windows NT/2000/XP/2003/Vista。";

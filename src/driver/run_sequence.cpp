@@ -8,6 +8,7 @@
 #include "activitylog/activity_log.h"
 #include "driver/app_texts.h"
 #include "driver/command_line.h"
+#include "driver/list_trust_gate.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/handles.h"
 #include "platform/text.h"
@@ -69,6 +70,8 @@ void (*JobCleanupPass)() = &basPendingRebootFiles::CleanupPass;
 void RunJob() noexcept {
     try {
         LogTitled(kTextLoadingList, true);
+        // A list that others can write is not acted on, nor even loaded.
+        if (!ListIsTrusted()) return;
         basPendingRebootFiles::Load();
         LogTitled(kTextPreparingList, true);
         JobCleanupPass();

@@ -75,10 +75,18 @@ struct ModuleTraits {
     static void Close(Type h) noexcept { ::FreeLibrary(h); }
 };
 
+// Memory the platform allocates for its caller (security descriptors, SID and SDDL texts).
+struct LocalMemoryTraits {
+    using Type = HLOCAL;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::LocalFree(h); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;  // events, threads, mutexes, processes
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueFind = UniqueResource<FindHandleTraits>;
 using UniqueHKey = UniqueResource<RegistryKeyTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
+using UniqueLocal = UniqueResource<LocalMemoryTraits>;
 
 }  // namespace platform
