@@ -15,4 +15,8 @@ std::wstring SystemErrorText(int32_t code);
 // The same through the given platform calls.
 std::wstring SystemErrorText(int32_t code, const MessageCalls& calls);
 
+// The message for code without any trailing line breaks or blanks, for a text that stands
+// inside a line (a log header, an event's insert). Never raises.
+std::wstring TrimmedErrorText(int32_t code);
+
 }  // namespace modFormatMsg
