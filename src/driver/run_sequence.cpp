@@ -122,6 +122,7 @@ void Main() {
             NTService::SetServiceState(SERVICE_RUNNING);
             LogTitled(kTextStarted, DebugMode);
             RunJob();
+            modRunReport::ReportRun(RunSummaryOfJob());
             WriteLog(kSeparator, false);
             NTService::SetServiceState(SERVICE_STOPPED);
             LogTitled(kTextStopped, true);

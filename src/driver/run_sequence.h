@@ -1,5 +1,6 @@
 #pragma once
 // The entry routine: one run of the service from start to stop, on the main thread.
+#include "eventlog/run_report.h"
 
 namespace basQuorvaneService {
 
@@ -17,6 +18,10 @@ void RunJob() noexcept;
 
 // The pass that RunJob runs; a test puts in one that fails.
 extern void (*JobCleanupPass)();
+
+// What the run did, for its report to the event log. Never throws: the report comes
+// between the job and the stopped report, where nothing may leave.
+modRunReport::RunSummary RunSummaryOfJob() noexcept;
 
 // Refuses a second instance and platforms outside the NT family, brings up the bridge,
 // waits until the service control manager has really started the service, runs the
