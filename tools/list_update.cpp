@@ -12,16 +12,6 @@ namespace {
 
 constexpr DWORD kReplaceRetryMs = 5000;
 
-std::wstring ErrorText(DWORD code) {
-    std::wstring text = modFormatMsg::SystemErrorText(static_cast<int32_t>(code));
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
-    return text.empty() ? L"error " + std::to_wstring(code) : text;
-}
-
-ToolFailure Failure(const std::wstring& what, const std::wstring& path, DWORD code) {
-    return ToolFailure{what + L" " + path + L": " + ErrorText(code)};
-}
-
 // Tests stop an update here, after the new file is written and before it replaces the
 // old one, to show that a writer killed at that moment loses nothing.
 void PauseBeforeReplaceForTesting() {
@@ -32,6 +22,11 @@ void PauseBeforeReplaceForTesting() {
 }
 
 }  // namespace
+
+ToolFailure FileFailure(const std::wstring& what, const std::wstring& path, unsigned long code) {
+    const std::wstring text = modFormatMsg::TrimmedErrorText(static_cast<int32_t>(code));
+    return ToolFailure{what + L" " + path + L": " + (text.empty() ? L"error " + std::to_wstring(code) : text)};
+}
 
 std::wstring FullPath(const std::wstring& path) {
     const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -47,7 +42,7 @@ ListLock::ListLock(const std::wstring& fullPath)
     if (lock_.Error() == WAIT_TIMEOUT) {
         throw ToolFailure{L"the list " + fullPath + L" is busy: another update holds it"};
     }
-    if (lock_.Error()) throw Failure(L"cannot lock", fullPath, lock_.Error());
+    if (lock_.Error()) throw FileFailure(L"cannot lock", fullPath, lock_.Error());
 }
 
 ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingRebootList& list,
@@ -58,7 +53,7 @@ ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingReb
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND) return reading;
-        throw Failure(L"cannot read", path, error);
+        throw FileFailure(L"cannot read", path, error);
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         throw ToolFailure{L"cannot read " + path + L": it is a directory"};
@@ -68,7 +63,7 @@ ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingReb
     platform::UniqueFile file(::CreateFileW(target.c_str(), GENERIC_READ,
                                             FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) throw Failure(L"cannot read", path, ::GetLastError());
+    if (!file) throw FileFailure(L"cannot read", path, ::GetLastError());
     LARGE_INTEGER size = {};
     ::GetFileSizeEx(file.get(), &size);
     std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
@@ -76,7 +71,7 @@ ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingReb
     if (!bytes.empty() &&
         (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
          got != bytes.size())) {
-        throw Failure(L"cannot read", path, ::GetLastError());
+        throw FileFailure(L"cannot read", path, ::GetLastError());
     }
     reading.check = basPendingRebootFiles::ReadListBytes(
         reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), codec, list);
@@ -105,7 +100,7 @@ void ReplaceList(const ListLock& lock, const basPendingRebootFiles::PendingReboo
     // by a writer that died is simply written over.
     const std::wstring fresh = lock.Identity().Beside(L".new");
     if (const DWORD error = basPendingRebootFiles::WriteFlushedFile(fresh, bytes)) {
-        throw Failure(L"cannot write", fresh, error);
+        throw FileFailure(L"cannot write", fresh, error);
     }
     PauseBeforeReplaceForTesting();
     // A reader that does not share deletion (the service while it loads) holds the old
@@ -117,7 +112,7 @@ void ReplaceList(const ListLock& lock, const basPendingRebootFiles::PendingReboo
         if (::GetTickCount() - start > kReplaceRetryMs ||
             (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
             ::DeleteFileW(fresh.c_str());
-            throw Failure(L"cannot replace", lock.FullPath(), error);
+            throw FileFailure(L"cannot replace", lock.FullPath(), error);
         }
         ::Sleep(20);
     }

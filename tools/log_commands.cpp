@@ -6,7 +6,6 @@
 #include <string_view>
 #include <vector>
 
-#include "eventlog/format_msg.h"
 #include "platform/handles.h"
 #include "platform/long_path.h"
 #include "platform/text.h"
@@ -119,8 +118,7 @@ private:
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
             throw ToolFailure{L"cannot read " + path_ + L": no such file"};
         }
-        const std::wstring text = modFormatMsg::TrimmedErrorText(static_cast<int32_t>(error));
-        throw ToolFailure{L"cannot read " + path_ + L": " + (text.empty() ? L"error " + std::to_wstring(error) : text)};
+        throw FileFailure(L"cannot read", path_, error);
     }
 
     std::wstring path_;
