@@ -143,19 +143,10 @@ TEST_F(EventTrace, AnEmptyListGivesOneCleanRunEvent) {
                    {L"0", L"0", L"0", L"0", L"0", L"0", L"read", L"-", L"-"});
 }
 
-TEST_F(EventTrace, ARunThatDeletesAFileCountsItInACleanRunEvent) {
-    WriteBytes(files / L"a.tmp", "a");
-    const TracedRun run = Run({{files / L"a.tmp"}, {files / L"gone.tmp"}, {files / L"flagged.tmp", 1}});
-    EXPECT_FALSE(FileExists(files / L"a.tmp"));
-    ASSERT_EQ(run.events.size(), 1u) << Describe(run.events);
-    ExpectRunEvent(run.events[0], 0x40000001, EVENTLOG_INFORMATION_TYPE,
-                   {L"3", L"1", L"1", L"0", L"0", L"1", L"read", L"-", L"-"});
-}
-
-TEST_F(EventTrace, ARefusedPatternGetsItsOwnEventAndTheRunAWarning) {
+TEST_F(EventTrace, ARefusedPatternGetsItsOwnEventAndTheRunAWarningWithItsCounts) {
     WriteBytes(files / L"a.tmp", "a");
     const std::wstring pattern = files / L"*.tmp";
-    const TracedRun run = Run({{files / L"a.tmp"}, {pattern}});
+    const TracedRun run = Run({{files / L"a.tmp"}, {files / L"gone.tmp"}, {files / L"flagged.tmp", 1}, {pattern}});
     EXPECT_FALSE(FileExists(files / L"a.tmp"));
     ASSERT_EQ(run.events.size(), 2u) << Describe(run.events);
     EXPECT_EQ(run.events[0].id, 0x8000000Au);
@@ -163,7 +154,7 @@ TEST_F(EventTrace, ARefusedPatternGetsItsOwnEventAndTheRunAWarning) {
     EXPECT_EQ(run.events[0].inserts,
               (std::vector<std::wstring>{pattern, L"123", modFormatMsg::TrimmedErrorText(123)}));
     ExpectRunEvent(run.events[1], 0x80000002, EVENTLOG_WARNING_TYPE,
-                   {L"2", L"1", L"0", L"0", L"1", L"0", L"read", L"-", L"-"});
+                   {L"4", L"1", L"1", L"0", L"1", L"1", L"read", L"-", L"-"});
 }
 
 TEST_F(EventTrace, TwentyFiveRefusalsGiveTwentyEventsAndOneForTheRest) {

@@ -118,12 +118,6 @@ TEST(ReportRun, EachKindOfRunReportsItsEventsTypesAndInserts) {
                      {{kInformation, 0x40000001,
                        RunInserts({L"6", L"3", L"1", L"1", L"0", L"1"}, L"read", L"-", L"-", L"1234")}}});
 
-    RunSummary created = Counted(0, 0, 0, 0, 0, 0, 7);
-    created.list = ListState::Created;
-    cases.push_back({"created", created,
-                     {{kInformation, 0x40000001,
-                       RunInserts({L"0", L"0", L"0", L"0", L"0", L"0"}, L"created", L"-", L"written", L"7")}}});
-
     RunSummary refused = Counted(3, 1, 0, 0, 2, 0, 55);
     refused.refusals = {{L"C:\\files\\*.tmp", 123}, {L"C:\\link\\a\r\nb.tmp", 4395}};
     cases.push_back(
