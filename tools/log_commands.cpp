@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/handles.h"
@@ -69,9 +70,11 @@ public:
             Read(position, block.data(), length);
             position += length;
             for (size_t start = 0; start < length;) {
-                const char* newline = static_cast<const char*>(std::memchr(block.data() + start, '\n', length - start));
-                const size_t end = newline ? static_cast<size_t>(newline - block.data()) : length;
-                line.append(block.data() + start, std::min(end - start, kMaxLineBytes - std::min(kMaxLineBytes, line.size())));
+                const void* newline = std::memchr(block.data() + start, '\n', length - start);
+                const size_t end = newline ? static_cast<size_t>(static_cast<const char*>(newline) - block.data())
+                                           : length;
+                const size_t room = kMaxLineBytes - std::min(kMaxLineBytes, line.size());
+                line.append(block.data() + start, std::min(end - start, room));
                 if (!newline) break;
                 take(WithoutCr(line));
                 line.clear();
@@ -199,14 +202,16 @@ void OutAscii(const std::string& text) { Out(std::wstring(text.begin(), text.end
 void RunObjectStart(JsonWriter& json, const RunTally& run) {
     json.BeginObject().Key("started").Bool(run.begins).Key("finished").Bool(run.finished);
     json.Key("first").String(run.firstTime).Key("last").String(run.lastTime);
+    const auto count = [](uint64_t n) { return static_cast<int64_t>(n); };
     json.Key("counts").BeginObject();
-    json.Key("takenUp").Number(static_cast<int64_t>(run.takenUp)).Key("deleted").Number(static_cast<int64_t>(run.deleted));
-    json.Key("gone").Number(static_cast<int64_t>(run.gone)).Key("scheduled").Number(static_cast<int64_t>(run.scheduled));
-    json.Key("refused").Number(static_cast<int64_t>(run.refused)).EndObject();
+    json.Key("takenUp").Number(count(run.takenUp)).Key("deleted").Number(count(run.deleted));
+    json.Key("gone").Number(count(run.gone)).Key("scheduled").Number(count(run.scheduled));
+    json.Key("refused").Number(count(run.refused)).EndObject();
     json.Key("entries").BeginArray();
 }
 
-void ShowJson(const std::wstring& path, const LogFile& log, uint64_t from, const std::vector<RunTally>& runs) {
+void ShowJson(const std::wstring& path, const LogFile& log, uint64_t from,
+              const std::vector<RunTally>& runs) {
     JsonWriter json;
     json.BeginObject().Key("file").String(path).Key("runs").BeginArray();
     size_t run = 0;
@@ -241,7 +246,9 @@ int LogShow(const ParsedArgs& args) {
     size_t runs = 1;
     if (args.Has(L"--runs")) {
         const auto parsed = ParseInt32(args.Required(L"--runs"));
-        if (!parsed || *parsed < 1) throw UsageError{L"--runs takes a number, 1 or more: " + args.Required(L"--runs")};
+        if (!parsed || *parsed < 1) {
+            throw UsageError{L"--runs takes a number, 1 or more: " + args.Required(L"--runs")};
+        }
         runs = static_cast<size_t>(*parsed);
     }
     const std::wstring path = FullPath(args.positional[0]);

@@ -58,7 +58,9 @@ TEST(MessageTable, EveryEventFormatsInEnglishAndChineseWithItsInserts) {
         std::vector<std::wstring> inserts;
         for (int i = 1; i <= event.inserts; ++i) inserts.push_back(L"<insert " + std::to_wstring(i) + L">");
         std::vector<DWORD_PTR> arguments;
-        for (const std::wstring& insert : inserts) arguments.push_back(reinterpret_cast<DWORD_PTR>(insert.c_str()));
+        for (const std::wstring& insert : inserts) {
+            arguments.push_back(reinterpret_cast<DWORD_PTR>(insert.c_str()));
+        }
 
         for (const WORD language : {WORD{0x0409}, WORD{0x0804}}) {
             SCOPED_TRACE(testing::Message() << std::hex << event.id << " in " << language);

@@ -65,7 +65,8 @@ void ExpectJsonEntries(const JsonValue& run, const std::vector<LogEntryBytes>& e
                                     std::to_string(item.Find("number")->number) + ":";
         EXPECT_EQ(entries[i].errorPart.rfind(numbers, 0), 0u) << entries[i].errorPart;
         EXPECT_EQ(item.Find("time")->string, platform::FromAnsi(entries[i].dateTime));
-        EXPECT_EQ(item.Find("description")->string, platform::FromAnsi(entries[i].errorPart.substr(numbers.size())));
+        EXPECT_EQ(item.Find("description")->string,
+                  platform::FromAnsi(entries[i].errorPart.substr(numbers.size())));
         EXPECT_EQ(item.Find("message")->string, platform::FromAnsi(entries[i].message));
     }
 }
@@ -190,7 +191,8 @@ TEST(LogShow, AGreatLogIsReadFromItsEndInBoundedMemory) {
         std::string bytes = entry(time, std::wstring(ApplicationTitle) + kTextLoadingList) +
                             entry(time, std::wstring(ApplicationTitle) + kTextPreparingList);
         for (int i = 0; i < files; ++i) {
-            const std::wstring path = L"C:\\Users\\user\\AppData\\Local\\Temp\\quarantine\\file" + std::to_wstring(i) + L".tmp";
+            const std::wstring path =
+                L"C:\\Users\\user\\AppData\\Local\\Temp\\quarantine\\file" + std::to_wstring(i) + L".tmp";
             bytes += entry(time, L"Varnholt－Zintra(Quorvane)清除文件：" + path) +
                      entry(time, L"Varnholt－Zintra(Quorvane)完成清除文件：" + path);
         }
