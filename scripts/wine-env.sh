@@ -2,21 +2,31 @@
 # X display for message boxes, and the Chinese ANSI code page (936) the product runs
 # under. wine_env_start DIR makes a fresh prefix in DIR; wine_env_stop ends it all.
 
-wine_env_start() {
-  local prefix=$1
+# Wine takes the ANSI code page from the locale variables; a locale made here, in
+# build/locale, keeps non-ASCII command-line arguments intact without touching the system's
+# locales. The variables are set once the locale is there.
+wine_env_locale() {
   local root
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-
-  # Wine takes the ANSI code page from the locale variables; a locale made here keeps
-  # non-ASCII command-line arguments intact without touching the system's locales.
   local locdir="$root/build/locale"
   if [ ! -d "$locdir/zh_CN.UTF-8" ]; then
     mkdir -p "$locdir"
     localedef -i zh_CN -f UTF-8 "$locdir/zh_CN.UTF-8" >/dev/null 2>&1 || true
     ln -sfn zh_CN.UTF-8 "$locdir/zh_CN.utf8"   # the name glibc looks up
   fi
+  if [ ! -d "$locdir/zh_CN.UTF-8" ]; then
+    echo "wine-env: cannot make the zh_CN.UTF-8 locale in $locdir (package locales)" >&2
+  fi
   export LOCPATH="$locdir"
-  export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
+  # Every program started from here on finds the locale through LOCPATH. The shell itself
+  # cannot: it reads LOCPATH only from the environment it was started with, so its own
+  # switch to the locale fails and bash would warn about it; the scripts need none.
+  { export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8; } 2>/dev/null
+}
+
+wine_env_start() {
+  local prefix=$1
+  wine_env_locale
 
   # A free display number; the prefix must see DISPLAY from its very first process.
   local n

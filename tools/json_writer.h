@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quorvane_tool {
@@ -21,6 +22,9 @@ public:
     JsonWriter& Bool(bool value);
 
     const std::string& Text() const { return text_; }
+    // The text written since the last call, handed over so that a long document can be
+    // written out piece by piece; the document goes on where it stood.
+    std::string TakeText() { return std::exchange(text_, {}); }
 
 private:
     void BeforeValue();

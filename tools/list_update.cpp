@@ -14,10 +14,6 @@ namespace {
 
 constexpr DWORD kReplaceRetryMs = 5000;
 
-ToolFailure Failure(const std::wstring& what, const std::wstring& path, DWORD code) {
-    return ToolFailure{what + L" " + path + L": " + SystemText(code)};
-}
-
 // Tests stop an update here, after the new file is written and before it replaces the
 // old one, to show that a writer killed at that moment loses nothing.
 void PauseBeforeReplaceForTesting() {
@@ -34,6 +30,10 @@ std::wstring SystemText(unsigned long code) {
     return text.empty() ? L"error " + std::to_wstring(code) : text;
 }
 
+ToolFailure FileFailure(const std::wstring& what, const std::wstring& path, unsigned long code) {
+    return ToolFailure{what + L" " + path + L": " + SystemText(code)};
+}
+
 std::wstring FullPath(const std::wstring& path) {
     const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (needed == 0) return path;
@@ -48,7 +48,7 @@ ListLock::ListLock(const std::wstring& fullPath)
     if (lock_.Error() == WAIT_TIMEOUT) {
         throw ToolFailure{L"the list " + fullPath + L" is busy: another update holds it"};
     }
-    if (lock_.Error()) throw Failure(L"cannot lock", fullPath, lock_.Error());
+    if (lock_.Error()) throw FileFailure(L"cannot lock", fullPath, lock_.Error());
 }
 
 ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingRebootList& list,
@@ -56,10 +56,10 @@ ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingReb
     ListReading reading;
     basPendingRebootFiles::ListFileIdentity identity;
     if (const DWORD error = basPendingRebootFiles::IdentifyListFile(path, identity)) {
-        throw Failure(L"cannot read", path, error);
+        throw FileFailure(L"cannot read", path, error);
     }
     fileops::OwnFolder folder;
-    if (const DWORD error = folder.Open(identity.folder)) throw Failure(L"cannot read", path, error);
+    if (const DWORD error = folder.Open(identity.folder)) throw FileFailure(L"cannot read", path, error);
     // Shared with other readers and with a rename over it, so that reading never makes
     // a concurrent update fail.
     fileops::OwnFile file = folder.OpenFile(identity.name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
@@ -74,7 +74,7 @@ ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingReb
         throw ToolFailure{L"cannot read " + path + L": it is a link, or a second name of another file; "
                           L"the list is never read or written through one"};
     default:
-        throw Failure(L"cannot read", path, file.error);
+        throw FileFailure(L"cannot read", path, file.error);
     }
     try {
         const basPendingRebootFiles::FileBytes bytes = basPendingRebootFiles::ReadWholeFile(file.handle.get());
@@ -97,7 +97,7 @@ void ReplaceList(const ListLock& lock, const basPendingRebootFiles::PendingReboo
         throw ToolFailure{L"a text of the list is longer than 65535 bytes"};
     }
     fileops::OwnFolder folder;
-    if (const DWORD error = folder.Open(lock.Identity().folder)) throw Failure(L"cannot write", lock.FullPath(), error);
+    if (const DWORD error = folder.Open(lock.Identity().folder)) throw FileFailure(L"cannot write", lock.FullPath(), error);
     // The file's own name, not the spelling handed in: a rename onto an 8.3 name would
     // give the list that name.
     const std::wstring& name = lock.Identity().name;
@@ -121,7 +121,7 @@ void ReplaceList(const ListLock& lock, const basPendingRebootFiles::PendingReboo
     // service while it loads) holds the old file only for a moment.
     const DWORD error = basPendingRebootFiles::WriteThenRename(folder, name, name + L".new", bytes, true,
                                                                 kReplaceRetryMs, PauseBeforeReplaceForTesting);
-    if (error) throw Failure(L"cannot replace", lock.FullPath(), error);
+    if (error) throw FileFailure(L"cannot replace", lock.FullPath(), error);
 }
 
 }  // namespace quorvane_tool

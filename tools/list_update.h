@@ -16,6 +16,9 @@ struct ToolFailure {
     std::wstring message;
 };
 
+// "cannot read C:\x.dat: <the system's text for the code>"
+ToolFailure FileFailure(const std::wstring& what, const std::wstring& path, unsigned long code);
+
 std::wstring FullPath(const std::wstring& path);
 
 // The system's message for an error code as one line, or "error N" where it has none.

@@ -1,6 +1,6 @@
-// QuorvaneTool: the pending reboot list, error texts, event sources and the OS verdict
-// from a script or a console. Exit status 0 on success, 1 when the operation failed,
-// 2 for a usage error.
+// QuorvaneTool: the pending reboot list, the activity log, error texts, event sources and
+// the OS verdict from a script or a console. Exit status 0 on success, 1 when the operation
+// failed, 2 for a usage error.
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -11,6 +11,7 @@
 #include "platform/win32.h"
 #include "tools/list_commands.h"
 #include "tools/list_update.h"
+#include "tools/log_commands.h"
 #include "tools/staged_commands.h"
 #include "tools/system_commands.h"
 #include "tools/tool_args.h"
@@ -22,7 +23,7 @@ namespace quorvane_tool {
 namespace {
 
 struct Command {
-    const wchar_t* group;  // "list", "eventsource", or null for a single word
+    const wchar_t* group;  // "list", "log", "eventsource", or null for a single word
     const wchar_t* name;
     const wchar_t* usage;
     std::set<std::wstring> valueOptions;
@@ -50,6 +51,12 @@ const std::vector<Command>& Commands() {
         {L"list", L"verify", L"list verify FILE [--json]\r\n"
                              L"    Prints ok<TAB>N entries, or unreadable<TAB>reason<TAB>offset (exit status 1).",
          {}, {L"--json"}, ListVerify},
+        {L"log", L"show", L"log show LOGFILE [--runs N] [--json]\r\n"
+                          L"    Prints the last N runs of the activity log (default 1), oldest first: each run's\r\n"
+                          L"    time span, whether it finished, its counts (entries left alone by their flag are\r\n"
+                          L"    not logged) and its entries, time<TAB>line:number:description<TAB>message; a line\r\n"
+                          L"    that is no entry shows as (unparsed). The service may go on writing meanwhile.",
+         {L"--runs"}, {L"--json"}, LogShow},
         {nullptr, L"errortext", L"errortext CODE [--json]\r\n"
                                 L"    Prints the system's message for an error code (decimal, or 0x and hex digits).",
          {}, {L"--json"}, ErrorText},

@@ -25,11 +25,7 @@ bool ListIsTrusted() {
     if (verdict.trusted) return true;
 
     const auto number = static_cast<int32_t>(verdict.error);
-    std::wstring text = modFormatMsg::SystemErrorText(number);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
-        text.pop_back();
-    }
-    RecordError(number, std::move(text));
+    RecordError(number, modFormatMsg::TrimmedErrorText(number));
     WriteLog(std::wstring(ApplicationTitle) + kTextUntrustedList + verdict.object, true);
     ClearError();
     return false;

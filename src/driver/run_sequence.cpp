@@ -52,7 +52,10 @@ static_assert(sizeof(kSeparator) / sizeof(wchar_t) == 60 + 2 + 1, "60 dashes and
 
 // Names what ended the job early. When memory has run out the description, or the whole
 // entry, may be lost; nothing may leave here.
+int32_t jobFailure = 0;
+
 void LogJobFailure(int32_t number, const wchar_t* description) noexcept {
+    jobFailure = number;
     try {
         RecordError(number, description);
     } catch (const std::exception&) {
@@ -66,6 +69,8 @@ void LogJobFailure(int32_t number, const wchar_t* description) noexcept {
 }  // namespace
 
 void (*JobCleanupPass)() = &basPendingRebootFiles::CleanupPass;
+
+int32_t JobFailure() { return jobFailure; }
 
 void RunJob() noexcept {
     try {
@@ -125,6 +130,7 @@ void Main() {
             NTService::SetServiceState(SERVICE_RUNNING);
             LogTitled(kTextStarted, DebugMode);
             RunJob();
+            modRunReport::ReportRun(RunSummaryOfJob());
             WriteLog(kSeparator, false);
             NTService::SetServiceState(SERVICE_STOPPED);
             LogTitled(kTextStopped, true);

@@ -35,12 +35,6 @@ private:
 
 std::wstring SystemErrorText(int32_t code) { return SystemErrorText(code, MessageCalls{}); }
 
-std::wstring TrimmedErrorText(int32_t code) {
-    std::wstring text = SystemErrorText(code);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
-    return text;
-}
-
 std::wstring SystemErrorText(int32_t code, const MessageCalls& calls) {
     try {
         const MessageSource source = MessageSourceFor(code);
@@ -69,6 +63,14 @@ std::wstring SystemErrorText(int32_t code, const MessageCalls& calls) {
     } catch (const std::exception&) {
         return {};
     }
+}
+
+std::wstring TrimmedErrorText(int32_t code) {
+    std::wstring text = SystemErrorText(code);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
+        text.pop_back();
+    }
+    return text;
 }
 
 }  // namespace modFormatMsg

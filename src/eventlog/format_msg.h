@@ -12,11 +12,11 @@ struct MessageCalls;  // format_msg_calls.h
 // Never raises.
 std::wstring SystemErrorText(int32_t code);
 
-// The message for code as one line: every line break and blank at its end removed. For a
-// log line's header, an event's insert or a console message.
-std::wstring TrimmedErrorText(int32_t code);
-
 // The same through the given platform calls.
 std::wstring SystemErrorText(int32_t code, const MessageCalls& calls);
+
+// The message for code without any trailing line breaks or blanks, for a text that stands
+// inside a line (a log header, an event's insert). Never raises.
+std::wstring TrimmedErrorText(int32_t code);
 
 }  // namespace modFormatMsg

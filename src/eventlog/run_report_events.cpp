@@ -1,0 +1,87 @@
+#include "eventlog/run_report_events.h"
+
+#include <algorithm>
+
+#include "activitylog/log_entry.h"
+
+namespace modRunReport {
+namespace {
+
+std::wstring OrNotApplicable(const std::wstring& text) { return text.empty() ? kNotApplicable : text; }
+
+const wchar_t* ListWord(ListState state) {
+    switch (state) {
+        case ListState::Read: return L"read";
+        case ListState::Created: return L"created";
+        case ListState::Damaged: return L"damaged";
+        case ListState::Unreadable: return L"unreadable";
+    }
+    return kNotApplicable;
+}
+
+// Only a missing or damaged list is written afresh.
+const wchar_t* RewriteWord(const RunSummary& summary) {
+    if (summary.rewriteFailed) return L"failed";
+    if (summary.list == ListState::Created || summary.list == ListState::Damaged) return L"written";
+    return kNotApplicable;
+}
+
+uint32_t RefusedInAll(const RunSummary& summary) {
+    return std::max<uint32_t>(summary.refused, static_cast<uint32_t>(summary.refusals.size()));
+}
+
+uint32_t RunEventId(const RunSummary& summary) {
+    if (!summary.untrustedObject.empty() || summary.jobFailure != 0) return kEventRunNotActed;
+    const bool troubled = RefusedInAll(summary) > 0 || summary.list == ListState::Damaged ||
+                          summary.list == ListState::Unreadable || summary.rewriteFailed;
+    return troubled ? kEventRunTroubled : kEventRunClean;
+}
+
+// One layout for events 1, 2 and 3, so that a script reads every run alike; event 3 adds
+// what stopped the run.
+RunEvent RunOwnEvent(const RunSummary& summary) {
+    RunEvent event{RunEventId(summary),
+                   {std::to_wstring(summary.entries), std::to_wstring(summary.deleted),
+                    std::to_wstring(summary.gone), std::to_wstring(summary.scheduled),
+                    std::to_wstring(RefusedInAll(summary)), std::to_wstring(summary.leftAlone),
+                    ListWord(summary.list), OrNotApplicable(summary.keptCopy), RewriteWord(summary),
+                    std::to_wstring(summary.durationMs)}};
+    if (event.id == kEventRunNotActed) {
+        event.inserts.push_back(OrNotApplicable(summary.untrustedObject));
+        event.inserts.push_back(OrNotApplicable(summary.untrustedAccount));
+        event.inserts.push_back(std::to_wstring(summary.jobFailure));
+    }
+    return event;
+}
+
+// A listed path may hold control characters; in an insert they would break the message's
+// lines, and a NUL would cut the text short.
+std::wstring ShownPath(const std::wstring& path) {
+    std::wstring shown = path;
+    basQuorvaneService::ReplaceControlCharacters(shown, L'?');
+    return shown;
+}
+
+}  // namespace
+
+std::vector<RunEvent> EventsOfRun(const RunSummary& summary, ErrorTextFunction errorText) {
+    std::vector<RunEvent> events;
+    const size_t ownEvents = std::min(summary.refusals.size(), kRefusalEvents);
+    events.reserve(ownEvents + 2);
+    for (size_t i = 0; i < ownEvents; ++i) {
+        const RefusedEntry& refusal = summary.refusals[i];
+        events.push_back({kEventRefused,
+                          {ShownPath(refusal.path), std::to_wstring(refusal.error),
+                           OrNotApplicable(errorText(refusal.error))}});
+    }
+    const uint32_t refused = RefusedInAll(summary);
+    if (refused > ownEvents) {
+        events.push_back({kEventMoreRefused,
+                          {std::to_wstring(refused - ownEvents), std::to_wstring(refused),
+                           std::to_wstring(ownEvents)}});
+    }
+    events.push_back(RunOwnEvent(summary));
+    return events;
+}
+
+}  // namespace modRunReport
