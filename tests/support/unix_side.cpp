@@ -78,6 +78,10 @@ bool MakeUnixLink(const std::wstring& target, const std::wstring& link) {
     return RunUnixScript("ln -s " + Quoted(UnixPathOf(target)) + " " + Quoted(UnixPathOf(linkPath)));
 }
 
+bool MakeUnixHardLink(const std::wstring& target, const std::wstring& link) {
+    return RunUnixScript("ln " + Quoted(UnixPathOf(target)) + " " + Quoted(UnixPathOf(link)));
+}
+
 UnixBackground::UnixBackground(const std::string& script)
     : stop_(FreshName(L"stop-")), ready_(FreshName(L"ready-")), done_(FreshName(L"done-")) {
     // Files that do not exist yet have no Unix name of their own: their folder's and theirs.

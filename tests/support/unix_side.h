@@ -16,6 +16,9 @@ bool RunUnixScript(const std::string& script, unsigned timeoutMs = 30000);
 // "ln -s TARGET LINK", both given as Windows paths.
 bool MakeUnixLink(const std::wstring& target, const std::wstring& link);
 
+// "ln TARGET LINK": a second name of the same file.
+bool MakeUnixHardLink(const std::wstring& target, const std::wstring& link);
+
 // A Unix script left running in the background until Stop() or destruction. It loops
 // until "$STOP" exists, and creates "$READY" once it is at work.
 class UnixBackground {
