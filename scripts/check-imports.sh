@@ -14,6 +14,7 @@
 # BIN_DIR lies in a CMake build tree, each missing call is followed by the product's
 # object files that import it (from x86_64-w64-mingw32-nm), so that it can be traced.
 set -euo pipefail
+export LC_ALL=C  # binutils' own texts, which the parsing below reads, untranslated
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 usage() { sed -n '9s/^# \{0,1\}//p' "$0" >&2; exit 2; }
@@ -42,7 +43,7 @@ importers() {  # importers NAME: the product's object files that import NAME
   local name=$1 obj
   for obj in "${objects[@]}"; do
     # x64: __imp_Name; x86: __imp__Name@bytes (stdcall) or __imp__Name (cdecl)
-    if "$nm" -u "$obj" 2>/dev/null | grep -Eq "__imp__?${name}(@[0-9]+)?\$"; then
+    if grep -Eq "__imp__?${name}(@[0-9]+)?\$" <<<"$("$nm" -u "$obj" 2>/dev/null)"; then
       echo "${obj#"$build/"}"
     fi
   done
