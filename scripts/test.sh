@@ -60,7 +60,7 @@ else
   echo "test: SKIPPED the x86 tree's Windows tests: a 32-bit program does not run under this Wine."
   echo "test:   Wine said: ${why:-nothing, and the probe printed nothing}"
   [ -z "$kernel" ] || echo "test:   The kernel says: $kernel."
-  if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+  if [ "$(dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null || true)" != "install ok installed" ]; then
     echo "test:   wine32 is not installed; do not install it where the kernel has no 32-bit" \
          "emulation: every wine command then fails."
   fi
