@@ -1,6 +1,7 @@
 #include "load_bench.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -110,8 +111,9 @@ LoadFigures MeasureLoad(const std::wstring& exe, const std::wstring& dir, int en
         figures.fault = "the list file was not written";
         return figures;
     }
-    figures.fileBytes = static_cast<size_t>(attributes.nFileSizeLow) |
-                        (static_cast<size_t>(attributes.nFileSizeHigh) << 32);
+    const uint64_t fileBytes = (static_cast<uint64_t>(attributes.nFileSizeHigh) << 32) |
+                               attributes.nFileSizeLow;
+    figures.fileBytes = static_cast<size_t>(fileBytes);  // lists this benchmark writes fit
 
     std::vector<double> load, floor;
     for (int rep = 0; rep < repetitions && figures.fault.empty(); ++rep) {

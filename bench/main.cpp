@@ -78,7 +78,7 @@ Plan MakePlan(const std::vector<std::wstring>& args) {
 
 std::string Platform() {
     std::string text;
-    using WineVersion = const char*(__cdecl*)();
+    using WineVersion = const char*(CDECL*)();  // a cdecl export of Wine's ntdll
     const auto wine = reinterpret_cast<WineVersion>(reinterpret_cast<void*>(
         ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
     if (wine) {

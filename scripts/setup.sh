@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make            # host build: the native preset
-  g++-mingw-w64-x86-64                  # the Windows build
+  g++-mingw-w64-x86-64                  # the Windows build (x64)
+  g++-mingw-w64-i686                    # the Windows build (x86)
   wine wine64                           # runs the Windows programs and their tests
   xvfb                                  # a display for the message-box tests
   locales                               # localedef, for the zh_CN code page under Wine
@@ -14,6 +15,7 @@ packages=(
   clang libclang-rt-14-dev              # sanitizers and libFuzzer for the native preset
   libbenchmark-dev                      # native micro-benchmarks
   msitools wixl                         # the Windows Installer package (scripts/package.sh)
+  file                                  # the package test: which executables a package holds
   osslsigncode openssl                  # signing the executables and the package
 )
 

@@ -13,7 +13,34 @@ SERVICE_STATUS_HANDLE StatusHandle = nullptr;
 
 namespace {
 
-SRWLOCK statusLock = SRWLOCK_INIT;
+// Serialises the status record's changes and reports. Set up during static
+// initialisation, before the entry routine can start a thread, and never deleted: the
+// dispatcher thread may still report while the process ends.
+class StatusLock {
+public:
+    StatusLock() {
+        // The high bit makes XP and Server 2003 allocate the lock's event now, so that
+        // entering it cannot fail later for want of memory; later systems ignore it.
+        if (!::InitializeCriticalSectionAndSpinCount(&section_, 0x80000000)) {
+            ::InitializeCriticalSection(&section_);
+        }
+    }
+    void Enter() { ::EnterCriticalSection(&section_); }
+    void Leave() { ::LeaveCriticalSection(&section_); }
+
+private:
+    CRITICAL_SECTION section_;
+};
+
+StatusLock statusLock;
+
+class StatusLockHeld {
+public:
+    StatusLockHeld() { statusLock.Enter(); }
+    ~StatusLockHeld() { statusLock.Leave(); }
+    StatusLockHeld(const StatusLockHeld&) = delete;
+    StatusLockHeld& operator=(const StatusLockHeld&) = delete;
+};
 
 constexpr DWORD kWakeOnAnyInput = 0xFF;  // QS_ALLINPUT without QS_RAWINPUT
 
@@ -44,14 +71,15 @@ DWORD WINAPI DispatcherThread(LPVOID) {
 }
 
 void WINAPI ServiceMain(DWORD, LPWSTR*) {
-    ::AcquireSRWLockExclusive(&statusLock);
-    ServiceStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
-    ServiceStatus.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
-    ServiceStatus.dwWin32ExitCode = 0;
-    ServiceStatus.dwServiceSpecificExitCode = 0;
-    ServiceStatus.dwCheckPoint = 0;
-    ServiceStatus.dwWaitHint = 0;
-    ::ReleaseSRWLockExclusive(&statusLock);
+    {
+        const StatusLockHeld held;
+        ServiceStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+        ServiceStatus.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
+        ServiceStatus.dwWin32ExitCode = 0;
+        ServiceStatus.dwServiceSpecificExitCode = 0;
+        ServiceStatus.dwCheckPoint = 0;
+        ServiceStatus.dwWaitHint = 0;
+    }
 
     StatusHandle = ::RegisterServiceCtrlHandlerW(ServiceName, ServiceControlHandler);
     SetServiceState(SERVICE_START_PENDING);
@@ -73,14 +101,13 @@ void WINAPI ServiceControlHandler(DWORD control) {
 }
 
 void SetServiceState(DWORD state) {
-    ::AcquireSRWLockExclusive(&statusLock);
+    const StatusLockHeld held;
     // Once stopped has been reported, a late stop control must not send the service
     // back to stop-pending: the manager would then wait for a stop that never comes.
     if (state != 0 && ServiceStatus.dwCurrentState != SERVICE_STOPPED) {
         ServiceStatus.dwCurrentState = state;
     }
     ::SetServiceStatus(StatusHandle, &ServiceStatus);
-    ::ReleaseSRWLockExclusive(&statusLock);
 }
 
 PumpApi RealPumpApi() {

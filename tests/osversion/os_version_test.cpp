@@ -35,9 +35,10 @@ BOOL WINAPI Nt4Sp5Query(OSVERSIONINFOA* info) {
     return TRUE;
 }
 
-TEST(cVersion, WineReportsWindows7Sp1) {
+// Windows 7 SP1 in Wine's default mode, Server 2003 SP2 under winxp64.
+TEST(cVersion, ReadsTheVersionThePlatformReports) {
     const cVersion version;
-    EXPECT_EQ(version.OS_VersionText(), L"Windows NT 6.1 Build 7601 SP 1");
+    EXPECT_EQ(version.OS_VersionText(), ReportedVersionText());
     EXPECT_EQ(version.TypeValidOS(), 3);
     EXPECT_EQ(version.OS_TypeError(), L"");
 }

@@ -12,6 +12,7 @@
 #include "platform/text.h"
 #include "platform/win32.h"
 #include "support/list_writer.h"
+#include "support/message_box.h"
 #include "support/process.h"
 #include "support/service_sandbox.h"
 #include "support/test_files.h"
@@ -57,6 +58,32 @@ ServiceRegistration QueryRegistration() {
         result.binaryPath = result.binaryPath.substr(1, result.binaryPath.size() - 2);
     }
     return result;
+}
+
+const wchar_t kEventSourceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\QuorvaneShield";
+
+struct EventSource {
+    LONG opened = ERROR_SUCCESS;
+    DWORD messageFileType = 0, typesType = 0, types = 0;
+    std::wstring messageFile;  // as stored, not expanded
+};
+
+EventSource QueryEventSource() {
+    EventSource source;
+    HKEY key = nullptr;
+    source.opened = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, KEY_QUERY_VALUE, &key);
+    if (source.opened != ERROR_SUCCESS) return source;
+    const platform::UniqueHKey owner(key);
+    wchar_t file[MAX_PATH] = {};
+    DWORD size = sizeof(file) - sizeof(wchar_t);
+    if (::RegQueryValueExW(key, L"EventMessageFile", nullptr, &source.messageFileType,
+                           reinterpret_cast<BYTE*>(file), &size) == ERROR_SUCCESS) {
+        source.messageFile = file;
+    }
+    size = sizeof(source.types);
+    ::RegQueryValueExW(key, L"TypesSupported", nullptr, &source.typesType,
+                       reinterpret_cast<BYTE*>(&source.types), &size);
+    return source;
 }
 
 std::vector<std::wstring> InstalledProducts() {
@@ -149,6 +176,12 @@ TEST_F(PackageTest, InstallRegistersTheServiceWhichRunsAndUninstallLeavesItsFile
     // The installation does not start it: the product's programs do, after writing the list.
     EXPECT_TRUE(WaitUntilStopped(0));
     EXPECT_FALSE(FileExists(logPath));
+    const EventSource source = QueryEventSource();
+    ASSERT_EQ(source.opened, ERROR_SUCCESS);
+    EXPECT_EQ(source.messageFileType, static_cast<DWORD>(REG_EXPAND_SZ));
+    EXPECT_EQ(source.messageFile, InstallDir() + L"QuorvaneService.exe");
+    EXPECT_EQ(source.typesType, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(source.types, 7u);
 
     RunPassOverOneFile(L"installed-run.tmp");
     WriteBytes(listPath + L".bad", "damaged copy");
@@ -165,6 +198,7 @@ TEST_F(PackageTest, InstallRegistersTheServiceWhichRunsAndUninstallLeavesItsFile
     EXPECT_FALSE(FileExists(InstallDir() + L"QuorvaneService.exe"));
     EXPECT_FALSE(FileExists(InstallDir() + L"QuorvaneTool.exe"));
     EXPECT_TRUE(InstalledProducts().empty());
+    EXPECT_EQ(QueryEventSource().opened, ERROR_FILE_NOT_FOUND) << "the event source is removed";
     EXPECT_EQ(ReadBytes(listPath), list);
     EXPECT_EQ(ReadBytes(listPath + L".bad"), "damaged copy");
     EXPECT_EQ(ReadBytes(logPath), log);
@@ -195,6 +229,39 @@ TEST_F(PackageTest, AnEarlierVersionIsUpgradedInPlace) {
     // The upgraded programs work on the list the earlier ones left.
     RunPassOverOneFile(L"after-upgrade.tmp");
     EXPECT_EQ(ReadBytes(logPath).rfind(log, 0), 0u);
+}
+
+// 64-bit Wine is 64-bit Windows to the installer (VersionNT64 is set).
+TEST_F(PackageTest, TheX86PackageRefusesSixtyFourBitWindowsAndSaysWhy) {
+    const std::wstring x86 = Env(L"QUORVANE_MSI_X86");
+    ASSERT_FALSE(x86.empty());
+    const std::wstring log = files / L"x86-install.log";
+    const ProcessResult silent =
+        RunProcess(L"msiexec.exe /i \"" + x86 + L"\" /qn /l*v \"" + log + L"\"", 300000);
+    ASSERT_TRUE(silent.finished);
+    EXPECT_EQ(silent.exitCode, static_cast<DWORD>(ERROR_INSTALL_FAILURE));
+    // The launch conditions are the last action run: nothing installed or registered.
+    const std::string logText = ReadBytes(log);
+    EXPECT_NE(logText.find("LaunchConditions"), std::string::npos) << logText;
+    EXPECT_EQ(logText.find("InstallFiles"), std::string::npos) << logText;
+    EXPECT_TRUE(InstalledProducts().empty());
+    EXPECT_FALSE(OpenShieldService(SERVICE_QUERY_STATUS));
+    EXPECT_EQ(QueryEventSource().opened, ERROR_FILE_NOT_FOUND);
+
+    // Wine's installer shows the condition's message only with a user interface (and then
+    // under its own caption), never in its log.
+    platform::UniqueHandle shown = LaunchProcess(L"msiexec.exe /i \"" + x86 + L"\" /qb");
+    ASSERT_TRUE(shown);
+    const SeenMessageBox box = DismissMessageBox(L"Install Failed", 60000);
+    DWORD exitCode = 0;
+    EXPECT_TRUE(WaitForExit(shown.get(), 120000, &exitCode));
+    ASSERT_TRUE(box.found);
+    EXPECT_NE(box.text.find(L"This package is for 32-bit Windows."), std::wstring::npos)
+        << platform::ToUtf8(box.text);
+    EXPECT_NE(box.text.find(L"the x64 package serves there"), std::wstring::npos)
+        << platform::ToUtf8(box.text);
+    EXPECT_EQ(exitCode, static_cast<DWORD>(ERROR_INSTALL_FAILURE));
+    EXPECT_TRUE(InstalledProducts().empty());
 }
 
 }  // namespace

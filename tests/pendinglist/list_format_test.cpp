@@ -151,16 +151,20 @@ TEST(ListFormat, AStoredEmptyEntryBlockReadsAsAListWithoutStorage) {
 }
 
 TEST(ListFormat, AHugeClaimedElementCountIsRejectedWithoutAllocatingForIt) {
-    std::string bytes = Record({{"C:\\a", "", 0}});
-    bytes.replace(42, 4, std::string("\xFF\xFF\xFF\xFF", 4));  // four billion entries
-    bytes.resize(60);
-    PendingRebootList list;
-    largestAllocation = 0;
-    tracking = true;
-    const ListCheck check = Read(bytes, list);
-    tracking = false;
-    EXPECT_EQ(check.fault, ListFault::Truncated);
-    EXPECT_LT(largestAllocation, 4096u);
+    // Four billion entries; and 0x1999999A, whose minimum of 10 bytes an entry comes to
+    // 2^32 + 4 bytes: a 32-bit size_t wraps that to 4, fewer than the bytes that follow.
+    for (const char* count : {"\xFF\xFF\xFF\xFF", "\x9A\x99\x99\x19"}) {
+        std::string bytes = Record({{"C:\\a", "", 0}});
+        bytes.replace(42, 4, std::string(count, 4));
+        bytes.resize(60);
+        PendingRebootList list;
+        largestAllocation = 0;
+        tracking = true;
+        const ListCheck check = Read(bytes, list);
+        tracking = false;
+        EXPECT_EQ(check.fault, ListFault::Truncated);
+        EXPECT_LT(largestAllocation, 4096u);
+    }
 }
 
 TEST(ListFormat, ATextLongerThanASixteenBitLengthIsNotWritten) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/handles.h"
@@ -13,6 +13,33 @@ namespace {
 using platform::UniqueHandle;
 
 UniqueHandle ManualEvent() { return UniqueHandle(::CreateEventW(nullptr, TRUE, FALSE, nullptr)); }
+
+// Runs `body` on a thread of its own (the product's threads are the platform's, and its
+// toolchain has no std::thread); the destructor waits for it.
+template <typename Body>
+class TestThread {
+public:
+    explicit TestThread(Body body)
+        : body_(std::move(body)), handle_(::CreateThread(nullptr, 0, &Run, this, 0, nullptr)) {}
+    ~TestThread() { Join(); }
+    TestThread(const TestThread&) = delete;
+    TestThread& operator=(const TestThread&) = delete;
+
+    bool Started() const { return static_cast<bool>(handle_); }
+    bool Finished() const { return !handle_ || ::WaitForSingleObject(handle_.get(), 0) == WAIT_OBJECT_0; }
+    void Join() {
+        if (handle_) ::WaitForSingleObject(handle_.get(), INFINITE);
+        handle_.reset();
+    }
+
+private:
+    static DWORD WINAPI Run(LPVOID self) {
+        static_cast<TestThread*>(self)->body_();
+        return 0;
+    }
+    Body body_;
+    UniqueHandle handle_;
+};
 
 // --- A scripted clock and wait, for the deadline paths the real clock cannot produce ---
 
@@ -128,16 +155,17 @@ TEST(WaitWithMessagePump, InfiniteWaitDispatchesPostedMessagesUntilAHandleIsSign
 
     UniqueHandle unused = ManualEvent(), done = ManualEvent();
     dispatchedToWindow = 0;
-    std::thread poster([&] {
+    TestThread poster([&] {
         for (int i = 0; i < 50; ++i) {
             ::PostMessageW(window, WM_APP + 1, 0, 0);
             if (i % 10 == 0) ::Sleep(5);
         }
         ::SetEvent(done.get());
     });
+    ASSERT_TRUE(poster.Started());
     HANDLE handles[2] = {unused.get(), done.get()};
     const DWORD result = WaitWithMessagePump(-1, handles, 2);
-    poster.join();
+    poster.Join();
     EXPECT_EQ(result, 1u);
     EXPECT_EQ(dispatchedToWindow, 50) << "every message posted before the signal is dispatched";
     ::DestroyWindow(window);
@@ -187,10 +215,11 @@ TEST_F(StatusRecord, ALateStopControlDoesNotReopenAStoppedService) {
 }
 
 TEST_F(StatusRecord, ConcurrentReportsLeaveOneOfTheReportedStates) {
-    std::thread a([] { for (int i = 0; i < 2000; ++i) SetServiceState(SERVICE_STOP_PENDING); });
-    std::thread b([] { for (int i = 0; i < 2000; ++i) SetServiceState(SERVICE_RUNNING); });
-    a.join();
-    b.join();
+    TestThread a([] { for (int i = 0; i < 2000; ++i) SetServiceState(SERVICE_STOP_PENDING); });
+    TestThread b([] { for (int i = 0; i < 2000; ++i) SetServiceState(SERVICE_RUNNING); });
+    ASSERT_TRUE(a.Started() && b.Started());
+    a.Join();
+    b.Join();
     const DWORD state = ServiceStatus.dwCurrentState;
     EXPECT_TRUE(state == SERVICE_STOP_PENDING || state == SERVICE_RUNNING) << state;
 }
@@ -203,8 +232,10 @@ TEST(ServiceMainRoutine, FillsTheRecordReportsStartPendingSignalsAndWaitsForStop
     ServiceStatus.dwWin32ExitCode = 99;
     ServiceStatus.dwCheckPoint = 7;
 
-    std::thread serviceThread([] { ServiceMain(0, nullptr); });
-    ASSERT_EQ(::WaitForSingleObject(started.get(), 10000), WAIT_OBJECT_0);
+    TestThread serviceThread([] { ServiceMain(0, nullptr); });
+    ASSERT_TRUE(serviceThread.Started());
+    // Not an ASSERT: the thread must still be released by the stop event below.
+    EXPECT_EQ(::WaitForSingleObject(started.get(), 10000), WAIT_OBJECT_0);
     EXPECT_EQ(ServiceStatus.dwServiceType, 0x10u);
     EXPECT_EQ(ServiceStatus.dwControlsAccepted, 5u);
     EXPECT_EQ(ServiceStatus.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
@@ -214,9 +245,9 @@ TEST(ServiceMainRoutine, FillsTheRecordReportsStartPendingSignalsAndWaitsForStop
     EXPECT_EQ(ServiceStatus.dwWaitHint, 0u);
 
     ::Sleep(50);
-    EXPECT_TRUE(serviceThread.joinable());
+    EXPECT_FALSE(serviceThread.Finished()) << "the routine waits for the stop event";
     ::SetEvent(stop.get());
-    serviceThread.join();  // released by the stop event
+    serviceThread.Join();  // released by the stop event
     StartedEvent = StopEvent = nullptr;
 }
 

@@ -10,7 +10,7 @@
 namespace testing_support {
 namespace {
 
-// Wine's own export; present in every Wine kernel32.
+// Wine's own export, cdecl as Wine declares it; present in every Wine kernel32.
 using UnixNameFn = char*(CDECL*)(LPCWSTR);
 
 std::wstring ScratchDir() {
@@ -56,8 +56,9 @@ std::string Quoted(const std::string& text) {
 }  // namespace
 
 std::string UnixPathOf(const std::wstring& windowsPath) {
-    static const auto unixName = reinterpret_cast<UnixNameFn>(
-        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+    // Through void*: GCC warns of a cast between function types of different conventions.
+    static const auto unixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (!unixName) throw std::runtime_error("not running under Wine");
     char* name = unixName(windowsPath.c_str());
     if (!name) return {};

@@ -13,6 +13,7 @@
 #include "support/process.h"
 #include "support/test_files.h"
 #include "support/unix_side.h"
+#include "support/wine_version.h"
 
 namespace {
 
@@ -281,7 +282,7 @@ TEST_F(ToolTest, JsonIsAsciiAndReadsBackToTheExactTexts) {
     doc = JsonOf(r = Tool(L"osversion --json"));
     ASSERT_TRUE(doc) << r.output;
     EXPECT_EQ(doc->Names(), (std::vector<std::string>{"versionText", "verdict", "message"}));
-    EXPECT_EQ(doc->Find("versionText")->string, L"Windows NT 6.1 Build 7601 SP 1");
+    EXPECT_EQ(doc->Find("versionText")->string, ReportedVersionText());
     EXPECT_EQ(doc->Find("verdict")->number, 3);
 }
 
@@ -328,7 +329,7 @@ TEST_F(ToolTest, ConventionsOfWindowsConsoleTools) {
 TEST_F(ToolTest, OsVersionPrintsTextVerdictAndMessage) {
     const ProcessResult r = Tool(L"osversion");
     EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_EQ(r.output, "Windows NT 6.1 Build 7601 SP 1\r\n3\r\n\r\n");
+    EXPECT_EQ(r.output, platform::ToUtf8(ReportedVersionText()) + "\r\n3\r\n\r\n");
 }
 
 TEST_F(ToolTest, EventSourceRegisterAndUnregister) {
