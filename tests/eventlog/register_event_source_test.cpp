@@ -12,6 +12,7 @@
 #include "eventlog/registry_calls.h"
 #include "platform/raised_error.h"
 #include "platform/text.h"
+#include "platform/handles.h"
 #include "platform/win32.h"
 
 // Reaches the private operations and the last-error record.
@@ -120,8 +121,14 @@ void CreateKeyWithString(const std::wstring& keyPath, const wchar_t* name,
     ::RegCloseKey(key);
 }
 
+// Subkeys first: the call that deletes a whole tree came only with Vista.
 void RemoveTree(const std::wstring& keyPath) {
-    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, keyPath.c_str());
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        const platform::UniqueHKey owner(key);
+        wchar_t name[256];
+        while (::RegEnumKeyW(key, 0, name, 256) == ERROR_SUCCESS) RemoveTree(keyPath + L"\\" + name);
+    }
     ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, keyPath.c_str());
 }
 
