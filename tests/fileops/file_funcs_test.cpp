@@ -4,14 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "fileops/delete_file_now.h"
 #include "platform/nt_file.h"
 #include "platform/win32.h"
+#include "platform/handles.h"
 #include "support/pending_renames.h"
 #include "support/test_files.h"
+#include "support/unix_side.h"
 
 namespace {
 
@@ -161,11 +164,94 @@ TEST_F(FileFuncs, DeleteAtRestartRegistersThePathAlsoWhenItDoesNotExist) {
     testing_support::PendingRenamesGuard restore;
     const std::wstring present = MakeFile(L"locked.tmp");
     const std::wstring absent = dir / L"absent.tmp";
-    files.DeleteFileUntilReboot(present);
-    files.DeleteFileUntilReboot(absent);
-    EXPECT_TRUE(HasPendingDelete(present));
-    EXPECT_TRUE(HasPendingDelete(absent));
+    const std::wstring nowhere = dir / L"no-folder\\nor-this\\absent.tmp";
+    const std::wstring directory = MakeDir(L"a-directory");
+    for (const std::wstring& path : {present, absent, nowhere, directory}) {
+        files.DeleteFileUntilReboot(path);
+        files.DeleteFileUntilReboot(path);  // asked twice: requested once
+        EXPECT_EQ(files.LastRefusal(), 0u);
+    }
+    const auto renames = ReadPendingRenames();
+    for (const std::wstring& path : {present, absent, nowhere, directory}) {
+        EXPECT_EQ(std::count(renames.begin(), renames.end(), L"\\??\\" + path), 1) << Ansi(path);
+    }
     EXPECT_TRUE(FileExists(present)) << "nothing happens before the restart";
+
+    // A request the platform would carry out on other files, or on one another folder
+    // holds, is not made: a pattern, a path relative to the working folder, a path through
+    // a linked folder.
+    const std::wstring victim = dir / L"victims\\";
+    MakeDir(L"victims");
+    WriteBytes(victim + L"f.tmp", "victim");
+    ASSERT_TRUE(MakeUnixLink(victim, dir / L"linked"));
+    wchar_t previous[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, previous);
+    ::SetCurrentDirectoryW(dir.Path().c_str());
+    const std::vector<std::pair<std::wstring, uint32_t>> withheld = {
+        {dir / L"*.tmp", 123}, {L"locked.tmp", 0}, {dir / L"linked\\f.tmp", 4395}, {dir / L"linked\\absent.tmp", 4395}};
+    for (const auto& [path, refusal] : withheld) {
+        files.DeleteFileUntilReboot(path);
+        EXPECT_EQ(files.LastRefusal(), refusal) << Ansi(path);
+    }
+    ::SetCurrentDirectoryW(previous);
+    EXPECT_EQ(ReadPendingRenames().size(), renames.size()) << "a request through a pattern, a link or a relative path";
+}
+
+// Held open by another program that shares deletion: the delete is accepted, so the file
+// is deleted, and goes as that program closes it.
+TEST_F(FileFuncs, AFileHeldWithDeleteSharingIsDeleted) {
+    for (int way = 0; way < 2; ++way) {
+        const std::wstring path = MakeFile(L"held" + std::to_wstring(way) + L".tmp");
+        platform::UniqueFile holder(::CreateFileW(path.c_str(), GENERIC_READ,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                  OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder);
+        if (way == 0) {
+            EXPECT_TRUE(DeleteFileNow(path));
+        } else {
+            EXPECT_EQ(files.DeleteFile(path), cFileFuncs::kDone);
+        }
+        holder.reset();
+        EXPECT_FALSE(FileExists(path)) << way;
+    }
+}
+
+// The route with the final path call withheld, as on XP and Server 2003: the path within
+// the volume, under the drive that leads back to the same file, gives the same outcomes.
+TEST_F(FileFuncs, WithoutTheFinalPathCallTheRouteDecidesAlike) {
+    platform::NativeFileCalls older = platform::NativeCalls();
+    older.GetFinalPathNameByHandleW = nullptr;
+    const platform::NativeCallsOverride seam(older);
+
+    const std::wstring plain = MakeFile(L"plain.tmp");
+    EXPECT_TRUE(files.DoesFileExist(plain));
+    EXPECT_TRUE(DeleteFileNow(plain));
+    EXPECT_FALSE(FileExists(plain));
+
+    const std::wstring longName = MakeFile(L"a rather long file name.text");
+    wchar_t shortName[MAX_PATH] = {};
+    ASSERT_GT(::GetShortPathNameW(longName.c_str(), shortName, MAX_PATH), 0u);
+    EXPECT_EQ(files.DeleteFile(shortName), cFileFuncs::kDone);
+    EXPECT_FALSE(FileExists(longName));
+
+    std::wstring deep = dir.Path();
+    while (deep.size() < 300) {
+        deep += std::wstring(60, L'd') + L"\\";
+        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
+    }
+    WriteBytes(L"\\\\?\\" + deep + L"deep.tmp", "x");
+    EXPECT_TRUE(files.DoesFileExist(deep + L"deep.tmp"));
+    EXPECT_TRUE(DeleteFileNow(deep + L"deep.tmp"));
+    EXPECT_EQ(::GetFileAttributesW((L"\\\\?\\" + deep + L"deep.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    MakeDir(L"victims");
+    WriteBytes(dir / L"victims\\v.tmp", "victim");
+    ASSERT_TRUE(MakeUnixLink(dir / L"victims", dir / L"linked"));
+    EXPECT_FALSE(files.DoesFileExist(dir / L"linked\\v.tmp"));
+    EXPECT_EQ(files.LastRefusal(), 4395u);
+    EXPECT_FALSE(DeleteFileNow(dir / L"linked\\v.tmp"));
+    EXPECT_EQ(files.DeleteFile(dir / L"linked\\v.tmp"), cFileFuncs::kSourceMissing);
+    EXPECT_EQ(ReadBytes(dir / L"victims\\v.tmp"), "victim");
 }
 
 TEST_F(FileFuncs, MoveAtRestartRegistersSourceAndDestination) {

@@ -3,6 +3,7 @@
 
 #include "activitylog/activity_log.h"
 #include "pendinglist/pending_reboot_files.h"
+#include "platform/handles.h"
 #include "platform/win32.h"
 #include "support/log_reader.h"
 #include "support/pending_renames.h"
@@ -72,6 +73,22 @@ TEST_F(Pass, DeletesEveryFileInOrderAndReleasesTheEmptyList) {
                                                     Start(c), Deleted(c)}));
     EXPECT_EQ(List().Count(), 0);
     EXPECT_FALSE(List().HasEntryStorage());
+}
+
+// Held by another program that shares deletion: the delete is accepted, so the line says
+// deleted, and the file goes as that program closes it.
+TEST_F(Pass, AFileHeldWithDeleteSharingIsReportedDeleted) {
+    const std::wstring held = MakeFile(L"held.tmp");
+    platform::UniqueFile holder(::CreateFileW(held.c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    List().Append(held, L"", 0);
+    CleanupPass();
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{Start(held), Deleted(held)}));
+    EXPECT_EQ(List().Count(), 0);
+    holder.reset();
+    EXPECT_FALSE(FileExists(held));
 }
 
 TEST_F(Pass, AVanishedFileDoesNotStopTheNextOne) {
