@@ -5,6 +5,7 @@
 
 #include "bench_platform.h"
 #include "activitylog/activity_log.h"
+#include "pendinglist/pass_lines.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/nt_file.h"
 #include "platform/text.h"
@@ -16,10 +17,10 @@ namespace {
 using basPendingRebootFiles::List;
 
 // The pass's own message texts, so that the floor writes the same bytes.
-constexpr wchar_t kSignature[] = L"Varnholt－Zintra(Quorvane)";
-constexpr wchar_t kLabelStart[] = L"清除文件：";
-constexpr wchar_t kLabelDeleted[] = L"完成清除文件：";
-constexpr wchar_t kLabelGone[] = L"文件已经不存在：";
+using basPendingRebootFiles::kLabelDeleted;
+using basPendingRebootFiles::kLabelGone;
+using basPendingRebootFiles::kLabelStart;
+using basPendingRebootFiles::kPassSignature;
 
 constexpr char kFileContent[] = "quorvane bench\r\n";
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -36,9 +37,9 @@ void ReadFinalPath(HANDLE handle) {
 class FloorLog {
 public:
     explicit FloorLog(std::wstring path) : path_(std::move(path)) {
-        start_ = platform::ToAnsi(std::wstring(kSignature) + kLabelStart);
-        deleted_ = platform::ToAnsi(std::wstring(kSignature) + kLabelDeleted);
-        gone_ = platform::ToAnsi(std::wstring(kSignature) + kLabelGone);
+        start_ = platform::ToAnsi(std::wstring(kPassSignature) + kLabelStart);
+        deleted_ = platform::ToAnsi(std::wstring(kPassSignature) + kLabelDeleted);
+        gone_ = platform::ToAnsi(std::wstring(kPassSignature) + kLabelGone);
     }
 
     const std::wstring& Path() const { return path_; }

@@ -10,6 +10,7 @@
 #include "fileops/delete_file_now.h"
 #include "fileops/file_funcs.h"
 #include "pass_bench.h"
+#include "pendinglist/pass_lines.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/text.h"
 #include "platform/win32.h"
@@ -19,7 +20,8 @@ namespace {
 
 using basPendingRebootFiles::List;
 
-constexpr wchar_t kStartMessage[] = L"Varnholt－Zintra(Quorvane)清除文件：";
+const std::wstring kStartMessage =
+    std::wstring(basPendingRebootFiles::kPassSignature) + basPendingRebootFiles::kLabelStart;
 
 std::wstring DateTimeText() {
     SYSTEMTIME now;

@@ -3,17 +3,17 @@
 #include <limits>
 
 #include "driver/app_texts.h"
+#include "pendinglist/pass_lines.h"
 
 namespace quorvane_tool {
 namespace {
 
-// The cleanup pass's product signature and line labels, as the pass writes them.
-constexpr std::wstring_view kSignature = L"Varnholt－Zintra(Quorvane)";
-constexpr std::wstring_view kLabelStart = L"清除文件：";
-constexpr std::wstring_view kLabelDeleted = L"完成清除文件：";
-constexpr std::wstring_view kLabelGone = L"文件已经不存在：";
-constexpr std::wstring_view kLabelScheduled = L"重新启动后清除文件：";
-constexpr std::wstring_view kLabelRefused = L"拒绝清除文件：";
+using basPendingRebootFiles::kLabelDeleted;
+using basPendingRebootFiles::kLabelGone;
+using basPendingRebootFiles::kLabelRefused;
+using basPendingRebootFiles::kLabelScheduled;
+using basPendingRebootFiles::kLabelStart;
+constexpr std::wstring_view kSignature = basPendingRebootFiles::kPassSignature;
 
 bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
     return text.substr(0, prefix.size()) == prefix;

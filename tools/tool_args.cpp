@@ -1,5 +1,7 @@
 #include "tools/tool_args.h"
 
+#include "platform/ascii.h"
+
 namespace quorvane_tool {
 
 const std::wstring& ParsedArgs::Required(const std::wstring& option) const {
@@ -56,14 +58,7 @@ ParsedArgs ParseArgs(const std::vector<std::wstring>& words, const std::set<std:
     return args;
 }
 
-bool SameWord(std::wstring_view word, std::wstring_view name) {
-    if (word.size() != name.size()) return false;
-    const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; };
-    for (size_t i = 0; i < word.size(); ++i) {
-        if (lower(word[i]) != lower(name[i])) return false;
-    }
-    return true;
-}
+bool SameWord(std::wstring_view word, std::wstring_view name) { return platform::EqualsIgnoringAsciiCase(word, name); }
 
 std::optional<int32_t> ParseInt32(const std::wstring& text) {
     if (text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X')) {

@@ -1,11 +1,9 @@
 #include "driver/command_line.h"
 
+#include "platform/ascii.h"
+
 namespace basQuorvaneService {
 namespace {
-
-wchar_t FoldAscii(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
@@ -30,7 +28,7 @@ bool HasDebugSwitch(std::wstring_view commandLine) {
     if (args.size() < kSwitch.size()) return false;
     for (size_t start = 0; start + kSwitch.size() <= args.size(); ++start) {
         size_t k = 0;
-        while (k < kSwitch.size() && FoldAscii(args[start + k]) == kSwitch[k]) ++k;
+        while (k < kSwitch.size() && platform::AsciiLower(args[start + k]) == kSwitch[k]) ++k;
         if (k == kSwitch.size()) return true;
     }
     return false;

@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "platform/ascii.h"
+
 namespace eventlog {
 namespace {
 
@@ -102,7 +104,7 @@ Failure LogNameFailure(int32_t code, std::wstring_view errorText) {
 std::wstring UpperCaseAscii(std::wstring_view text) {
     std::wstring result(text);
     for (wchar_t& c : result) {
-        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+        c = platform::AsciiUpper(c);
     }
     return result;
 }

@@ -6,6 +6,7 @@
 
 #include "eventlog/format_msg_calls.h"
 #include "eventlog/message_source.h"
+#include "platform/handles.h"
 #include "platform/text.h"
 
 namespace modFormatMsg {
@@ -16,20 +17,8 @@ constexpr DWORD kFromModule =
     FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
 constexpr DWORD kFromSystem = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
 
-// Releases the message file through the same table that loaded it.
-class LoadedMessageFile {
-public:
-    LoadedMessageFile(const MessageCalls& calls, HMODULE module) : calls_(calls), module_(module) {}
-    ~LoadedMessageFile() {
-        if (module_) calls_.FreeLibrary(module_);
-    }
-    LoadedMessageFile(const LoadedMessageFile&) = delete;
-    LoadedMessageFile& operator=(const LoadedMessageFile&) = delete;
-
-private:
-    const MessageCalls& calls_;
-    HMODULE module_;
-};
+// Released through the same table that loaded it.
+using LoadedMessageFile = platform::UniqueClosedBy<HMODULE, BOOL>;
 
 }  // namespace
 
@@ -45,7 +34,7 @@ std::wstring SystemErrorText(int32_t code, const MessageCalls& calls) {
             // No message file, no text: the system table is not asked in its place.
             if (!module) return {};
         }
-        const LoadedMessageFile release(calls, module);
+        const LoadedMessageFile release(module, calls.FreeLibrary);
 
         // All NUL before the call: the result of FormatMessageA is not examined, so a
         // call that writes nothing must leave empty text behind.

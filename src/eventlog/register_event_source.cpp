@@ -6,6 +6,7 @@
 
 #include "eventlog/format_msg.h"
 #include "eventlog/registry_calls.h"
+#include "platform/handles.h"
 #include "platform/raised_error.h"
 #include "platform/text.h"
 
@@ -26,22 +27,8 @@ const RegistryCalls& RealRegistry() {
     return calls;
 }
 
-// Closes through the same table that opened it; the result of the close is not used.
-class OpenKey {
-public:
-    OpenKey(const RegistryCalls& calls, HKEY key) : calls_(calls), key_(key) {}
-    ~OpenKey() {
-        if (key_) calls_.RegCloseKey(key_);
-    }
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-
-    HKEY get() const { return key_; }
-
-private:
-    const RegistryCalls& calls_;
-    HKEY key_;
-};
+// Closed through the same table that opened it.
+using OpenKey = platform::UniqueClosedBy<HKEY, LONG>;
 
 // The exact ANSI form of a key path. A character the code page cannot hold would become
 // '?', and a NUL would cut the path short: either way the call would reach another key.
@@ -143,7 +130,7 @@ void cRegisterEventSource::RegisterEventSource(const std::wstring& xi_strMessage
     HKEY opened = nullptr;
     rc = calls.RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_WRITE, &opened);
     if (rc != ERROR_SUCCESS) Raise(fail(RegistrationStep::Open, rc));
-    const OpenKey key(calls, opened);
+    const OpenKey key(opened, calls.RegCloseKey);
 
     rc = SetExpandString(calls, key.get(), "EventMessageFile", *eventMessageFile);
     if (rc != ERROR_SUCCESS) Raise(fail(RegistrationStep::SetEventMessageFile, rc));
@@ -165,7 +152,7 @@ std::optional<std::vector<std::wstring>> cRegisterEventSource::GetLogName() {
         ERROR_SUCCESS) {
         return std::nullopt;
     }
-    const OpenKey key(calls, opened);
+    const OpenKey key(opened, calls.RegCloseKey);
 
     std::vector<std::wstring> names;
     for (DWORD index = 0;; ++index) {

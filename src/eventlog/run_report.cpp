@@ -5,6 +5,7 @@
 #include "eventlog/format_msg.h"
 #include "eventlog/run_report_calls.h"
 #include "eventlog/run_report_events.h"
+#include "platform/handles.h"
 
 namespace modRunReport {
 namespace {
@@ -23,22 +24,8 @@ std::wstring ErrorText(uint32_t error) {
     return modFormatMsg::TrimmedErrorText(static_cast<int32_t>(error));
 }
 
-// Deregisters through the same table that registered; the result is not used.
-class EventSource {
-public:
-    EventSource(const EventLogCalls& calls, HANDLE handle) : calls_(calls), handle_(handle) {}
-    ~EventSource() {
-        if (handle_) calls_.DeregisterEventSource(handle_);
-    }
-    EventSource(const EventSource&) = delete;
-    EventSource& operator=(const EventSource&) = delete;
-
-    HANDLE get() const { return handle_; }
-
-private:
-    const EventLogCalls& calls_;
-    HANDLE handle_;
-};
+// Deregistered through the same table that registered it.
+using EventSource = platform::UniqueClosedBy<HANDLE, BOOL>;
 
 }  // namespace
 
@@ -57,7 +44,7 @@ void ReportRun(const RunSummary& summary, const EventLogCalls& calls) noexcept {
         }
 
         // No event log service (or none reachable): nothing is reported, nothing else changes.
-        const EventSource source(calls, calls.RegisterEventSourceW(nullptr, kSourceName));
+        const EventSource source(calls.RegisterEventSourceW(nullptr, kSourceName), calls.DeregisterEventSource);
         if (source.get()) {
             for (size_t i = 0; i < events.size(); ++i) {
                 calls.ReportEventW(source.get(), EventType(events[i].id), 0, events[i].id, nullptr,

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/ascii.h"
+
 namespace fileops {
 namespace {
 
@@ -11,18 +13,11 @@ constexpr std::wstring_view kLiteralPrefix = L"\\\\?\\";
 // search calls, and a pattern names no file.
 constexpr std::wstring_view kPatternCharacters = L"*?<>\"|";
 
-wchar_t Upper(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
-
-bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (Upper(a[i]) != Upper(b[i])) return false;
-    }
-    return true;
-}
+using platform::AsciiUpper;
+using platform::EqualsIgnoringAsciiCase;
 
 bool IsDriveRoot(std::wstring_view text) {
-    return text.size() >= 3 && Upper(text[0]) >= L'A' && Upper(text[0]) <= L'Z' &&
+    return text.size() >= 3 && AsciiUpper(text[0]) >= L'A' && AsciiUpper(text[0]) <= L'Z' &&
            text[1] == L':' && text[2] == L'\\';
 }
 
@@ -75,7 +70,7 @@ ListedPath File(std::wstring path) {
 // After "\\?\" the platform resolves nothing: only a drive path whose every component is
 // a plain name is one file.
 ListedPath JudgeLiteral(std::wstring_view rest) {
-    if (rest.size() >= 4 && EqualsNoCase(rest.substr(0, 4), L"UNC\\")) return Refuse(kErrorNotSupported);
+    if (rest.size() >= 4 && EqualsIgnoringAsciiCase(rest.substr(0, 4), L"UNC\\")) return Refuse(kErrorNotSupported);
     if (!IsDriveRoot(rest)) return Refuse(kErrorInvalidName);  // GLOBALROOT, Volume{...}, ...
     if (HasPatternOrStream(rest.substr(2))) return Refuse(kErrorInvalidName);
     const auto parts = Split(rest.substr(3));
@@ -149,14 +144,14 @@ bool IsReservedDeviceName(std::wstring_view component) {
     std::wstring_view name = component.substr(0, component.find_first_of(L".:"));
     while (!name.empty() && name.back() == L' ') name.remove_suffix(1);
     if (name.size() == 3) {
-        return EqualsNoCase(name, L"CON") || EqualsNoCase(name, L"PRN") ||
-               EqualsNoCase(name, L"AUX") || EqualsNoCase(name, L"NUL");
+        return EqualsIgnoringAsciiCase(name, L"CON") || EqualsIgnoringAsciiCase(name, L"PRN") ||
+               EqualsIgnoringAsciiCase(name, L"AUX") || EqualsIgnoringAsciiCase(name, L"NUL");
     }
-    if (name.size() == 4 && (EqualsNoCase(name.substr(0, 3), L"COM") || EqualsNoCase(name.substr(0, 3), L"LPT"))) {
+    if (name.size() == 4 && (EqualsIgnoringAsciiCase(name.substr(0, 3), L"COM") || EqualsIgnoringAsciiCase(name.substr(0, 3), L"LPT"))) {
         const wchar_t digit = name[3];
         return (digit >= L'1' && digit <= L'9') || digit == 0x00B9 || digit == 0x00B2 || digit == 0x00B3;
     }
-    return EqualsNoCase(name, L"CONIN$") || EqualsNoCase(name, L"CONOUT$");
+    return EqualsIgnoringAsciiCase(name, L"CONIN$") || EqualsIgnoringAsciiCase(name, L"CONOUT$");
 }
 
 ListedPath JudgeListedPath(std::wstring_view text) {

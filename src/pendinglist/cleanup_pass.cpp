@@ -1,21 +1,12 @@
 #include "activitylog/activity_log.h"
 #include "eventlog/format_msg.h"
 #include "fileops/delete_file_now.h"
+#include "pendinglist/pass_lines.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/win32.h"
 
 namespace basPendingRebootFiles {
 namespace {
-
-// The product signature: full-width hyphen-minus (U+FF0D), ASCII parentheses.
-constexpr wchar_t kSignature[] = L"Varnholt－Zintra(Quorvane)";
-
-// Labels end in the full-width colon (U+FF1A).
-constexpr wchar_t kLabelStart[] = L"清除文件：";            // clearing file:
-constexpr wchar_t kLabelDeleted[] = L"完成清除文件：";      // finished clearing file:
-constexpr wchar_t kLabelGone[] = L"文件已经不存在：";       // file no longer exists:
-constexpr wchar_t kLabelScheduled[] = L"重新启动后清除文件：";  // file will be cleared after restart:
-constexpr wchar_t kLabelRefused[] = L"拒绝清除文件：";      // refused to clear file:
 
 // The code page's default character, which stands in the log for a control character of
 // a listed path: a path must not be able to break its line and forge entries.
@@ -32,7 +23,7 @@ wchar_t LogDefaultCharacter() {
 void LogStep(const wchar_t* label, const std::wstring& path) {
     std::wstring message;
     message.reserve(64 + path.size());
-    message += kSignature;
+    message += kPassSignature;
     message += label;
     message += path;
     basQuorvaneService::ReplaceControlCharacters(message, LogDefaultCharacter());

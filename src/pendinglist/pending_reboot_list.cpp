@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ascii.h"
+
 namespace basPendingRebootFiles {
 namespace {
 
@@ -13,7 +15,7 @@ constexpr size_t kBlockUnits = 64 * 1024;
 
 void LowerCaseAscii(wchar_t* text, size_t length) {
     for (size_t i = 0; i < length; ++i) {
-        if (text[i] >= L'A' && text[i] <= L'Z') text[i] = static_cast<wchar_t>(text[i] + 32);
+        text[i] = platform::AsciiLower(text[i]);
     }
 }
 

@@ -4,6 +4,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/ascii.h"
+
 namespace basPendingRebootFiles {
 namespace {
 
@@ -63,28 +65,22 @@ constexpr RightLetters kRightLetters[] = {
 constexpr const wchar_t* kAceFlags[] = {L"CI", L"OI", L"NP", L"IO", L"ID", L"SA", L"FA", L"TP", L"CR"};
 constexpr uint32_t kAceFlagInheritOnly = 0x8;
 
-wchar_t Upper(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c; }
+using platform::AsciiUpper;
 
-bool SameText(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (Upper(a[i]) != Upper(b[i])) return false;
-    }
-    return true;
-}
+constexpr bool SameText(std::wstring_view a, std::wstring_view b) { return platform::EqualsIgnoringAsciiCase(a, b); }
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 int HexValue(wchar_t c) {
     if (IsDigit(c)) return c - L'0';
-    c = Upper(c);
+    c = AsciiUpper(c);
     return (c >= L'A' && c <= L'F') ? c - L'A' + 10 : -1;
 }
 
 // "0x" and hex digits, or decimal digits; a number past 32 bits is no mask.
 std::optional<uint32_t> ParseNumber(std::wstring_view text) {
     uint64_t value = 0;
-    if (text.size() > 2 && text[0] == L'0' && Upper(text[1]) == L'X') {
+    if (text.size() > 2 && text[0] == L'0' && AsciiUpper(text[1]) == L'X') {
         for (wchar_t c : text.substr(2)) {
             const int digit = HexValue(c);
             if (digit < 0) return std::nullopt;
@@ -137,7 +133,7 @@ std::optional<uint32_t> ParseAceFlags(std::wstring_view text) {
 }
 
 bool IsSidString(std::wstring_view text) {
-    if (text.size() < 5 || Upper(text[0]) != L'S' || text[1] != L'-') return false;
+    if (text.size() < 5 || AsciiUpper(text[0]) != L'S' || text[1] != L'-') return false;
     size_t fields = 0;
     size_t digits = 0;
     for (wchar_t c : text.substr(2)) {
@@ -177,7 +173,7 @@ public:
         bool seen[4] = {};
         while (pos_ < text_.size()) {
             if (!AtComponent(pos_)) return false;
-            const wchar_t kind = Upper(text_[pos_]);
+            const wchar_t kind = AsciiUpper(text_[pos_]);
             const size_t slot = kind == L'O' ? 0 : kind == L'G' ? 1 : kind == L'D' ? 2 : 3;
             if (seen[slot]) return false;
             seen[slot] = true;
@@ -201,7 +197,7 @@ public:
 private:
     bool AtComponent(size_t at) const {
         if (at + 1 >= text_.size() || text_[at + 1] != L':') return false;
-        const wchar_t c = Upper(text_[at]);
+        const wchar_t c = AsciiUpper(text_[at]);
         return c == L'O' || c == L'G' || c == L'D' || c == L'S';
     }
 
@@ -222,7 +218,7 @@ private:
             } else if (rest.size() >= 2 &&
                        (SameText(rest.substr(0, 2), L"AI") || SameText(rest.substr(0, 2), L"AR"))) {
                 pos_ += 2;
-            } else if (Upper(rest[0]) == L'P') {
+            } else if (AsciiUpper(rest[0]) == L'P') {
                 pos_ += 1;
             } else {
                 return false;
@@ -266,14 +262,14 @@ private:
         }
         if (fields[0].empty()) return false;
         for (wchar_t c : fields[0]) {
-            if (!((Upper(c) >= L'A' && Upper(c) <= L'Z'))) return false;
+            if (!((AsciiUpper(c) >= L'A' && AsciiUpper(c) <= L'Z'))) return false;
         }
         const std::optional<uint32_t> flags = ParseAceFlags(fields[1]);
         const std::optional<uint32_t> rights = ParseRights(fields[2]);
         ace.sid = SidOfSddlAccount(fields[5]);
         if (!flags || !rights || ace.sid.empty()) return false;
         ace.type.assign(fields[0].data(), fields[0].size());
-        for (wchar_t& c : ace.type) c = Upper(c);
+        for (wchar_t& c : ace.type) c = AsciiUpper(c);
         ace.flags = *flags;
         ace.rights = *rights;
         return true;

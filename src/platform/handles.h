@@ -82,6 +82,32 @@ struct LocalMemoryTraits {
     static void Close(Type h) noexcept { ::LocalFree(h); }
 };
 
+// An owner that closes through a call handed in with the value: the calls of the event
+// log and message code go through tables that a test fills with its own, the close too.
+// Empty at null; the close's result is not used; the last-error code is kept.
+template <typename Type, typename Result>
+class UniqueClosedBy {
+public:
+    using Close = Result(WINAPI*)(Type);
+
+    UniqueClosedBy(Type value, Close close) noexcept : value_(value), close_(close) {}
+    UniqueClosedBy(const UniqueClosedBy&) = delete;
+    UniqueClosedBy& operator=(const UniqueClosedBy&) = delete;
+    ~UniqueClosedBy() {
+        if (value_) {
+            const DWORD lastError = ::GetLastError();
+            close_(value_);
+            ::SetLastError(lastError);
+        }
+    }
+
+    Type get() const noexcept { return value_; }
+
+private:
+    Type value_;
+    Close close_;
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;  // events, threads, mutexes, processes
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueFind = UniqueResource<FindHandleTraits>;
