@@ -14,6 +14,15 @@ constexpr DWORD kOpenFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEM
 
 uint32_t refusal = 0;
 
+struct Held {
+    std::wstring listed;
+    CheckedFile file;
+};
+Held& HeldSlot() {
+    static Held held;
+    return held;
+}
+
 DWORD LastErrorOr(DWORD fallback) {
     const DWORD error = ::GetLastError();
     return error != ERROR_SUCCESS ? error : fallback;
@@ -93,6 +102,26 @@ CheckedFile Open(const std::wstring& full, DWORD access, bool keepFolder) {
 
 }  // namespace
 
+void HoldChecked(const std::wstring& listed, CheckedFile file) {
+    Held& held = HeldSlot();
+    held.file = std::move(file);
+    held.listed = listed;
+}
+
+CheckedFile TakeChecked(const std::wstring& listed) {
+    Held& held = HeldSlot();
+    CheckedFile taken;
+    if (held.file.handle && held.listed == listed) taken = std::move(held.file);
+    ReleaseChecked();
+    return taken;
+}
+
+void ReleaseChecked() {
+    Held& held = HeldSlot();
+    held.file = CheckedFile();
+    held.listed.clear();
+}
+
 uint32_t LastRefusal() { return refusal; }
 
 void SetRefusal(uint32_t error) { refusal = error; }
@@ -140,16 +169,13 @@ bool PathStillReaches(const ListedPath& path, const CheckedFile& file) {
            reached == file.identity;
 }
 
-unsigned long MarkForDeletion(const CheckedFile& file, const ListedPath& path) {
-    if (const DWORD error = platform::SetDeleteMark(file.handle.get(), true)) return error;
-    // Wine deletes a marked file by its path as the last handle closes. A folder swapped
-    // for a link since the check leaves that path reaching another file: the mark is
-    // withdrawn rather than left for a close that would delete by the wrong path.
-    if (!PathStillReaches(path, file)) {
-        platform::SetDeleteMark(file.handle.get(), false);
-        return kErrorReparsePointEncountered;
-    }
-    return ERROR_SUCCESS;
+unsigned long MarkForDeletion(const CheckedFile& file) {
+    // Wine deletes a marked file by its path as the last handle closes, and only while that
+    // path still reaches the file: a folder swapped for a link since the check leaves the
+    // file in place rather than take the delete elsewhere. No look after the mark would
+    // close that window, only move it; the look after the open (Open) is what keeps a
+    // victim's file from being held at all.
+    return platform::SetDeleteMark(file.handle.get(), true);
 }
 
 }  // namespace fileops

@@ -25,6 +25,10 @@ struct CheckedFile {
     unsigned long error = 0;          // Failed: the open's error; Redirected: 4395
 };
 
+// What the route's handles ask for: enough to mark the file for deletion, rename it into
+// the staging folder and clear the attributes that would keep the restart from deleting it.
+constexpr unsigned long kRouteAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
+
 // Opens what the judged path names without following a reparse point in its last
 // component, sharing read, write and delete, and checks that the object is no link
 // itself and that its final path is the judged path (short names expanded, any letter
@@ -39,10 +43,18 @@ CheckedFile OpenCheckedFolder(const std::wstring& folder);
 // (NotFound only when not even the drive's root opens).
 CheckedFile OpenNearestFolder(const ListedPath& path);
 
-// Marks the checked file for deletion; it goes as its handle closes. 0, or the error of
-// the call (5 for a read-only or running file), or 4395 when the path was seen to reach
-// another file just before (the mark is withdrawn then).
-unsigned long MarkForDeletion(const CheckedFile& file, const ListedPath& path);
+// Marks the checked file for deletion; it goes as its handle closes (or as the last
+// program holding it closes it). 0, or the error of the call (5 for a read-only or running
+// file): whether the file was deleted is decided by this result alone.
+unsigned long MarkForDeletion(const CheckedFile& file);
+
+// The file a check found, held for the next step on the same listed path: DoesFileExist
+// leaves it here, DeleteFileNow and DeleteFileUntilReboot take it. The step then acts on
+// the very file that was checked, and the platform opens and checks it once. Any other
+// operation lets it go first. The main thread's only.
+void HoldChecked(const std::wstring& listed, CheckedFile file);
+CheckedFile TakeChecked(const std::wstring& listed);  // a held file, or an empty one
+void ReleaseChecked();
 
 // Why the last file operation left its path alone although something may stand there: 0,
 // or a Win32 error number. Every operation of the route sets it (the main thread's only).

@@ -6,21 +6,23 @@
 namespace basQuorvaneService {
 
 bool DeleteFileNow(const std::wstring& path) {
+    // The file the existence test checked, when it was this path's.
+    fileops::CheckedFile file = fileops::TakeChecked(path);
     fileops::SetRefusal(0);
     const fileops::ListedPath judged = fileops::JudgePathForFileCalls(path);
     if (judged.kind != fileops::PathKind::File) {
         fileops::SetRefusal(judged.refusal);
         return false;
     }
-    const fileops::CheckedFile file = fileops::OpenChecked(judged, DELETE | FILE_READ_ATTRIBUTES);
+    if (!file.handle) file = fileops::OpenChecked(judged, fileops::kRouteAccess);
     if (file.outcome == fileops::Reached::Redirected) fileops::SetRefusal(file.error);
     if (file.outcome != fileops::Reached::File) return false;
     // Deleted when the platform took the mark: the file goes as the handle closes, or, held
-    // open by another program that shares deletion, as that program closes it. A path seen
-    // redirected meanwhile is a refusal, not a file to leave for the restart.
-    const unsigned long error = fileops::MarkForDeletion(file, judged);
-    if (error == fileops::kErrorReparsePointEncountered) fileops::SetRefusal(error);
-    return error == ERROR_SUCCESS;
+    // open by another program that shares deletion, as that program closes it.
+    if (fileops::MarkForDeletion(file) == ERROR_SUCCESS) return true;
+    // Read-only, or running: held for the restart's step, which stages it through this handle.
+    fileops::HoldChecked(path, std::move(file));
+    return false;
 }
 
 }  // namespace basQuorvaneService

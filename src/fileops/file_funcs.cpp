@@ -80,20 +80,29 @@ cFileFuncs::cFileFuncs() = default;
 cFileFuncs::cFileFuncs(std::wstring stagingFolder)
     : staging_(std::make_unique<fileops::StagingFolder>(std::move(stagingFolder))) {}
 
-cFileFuncs::~cFileFuncs() = default;
+// A file held for a next step that never came is let go with the object.
+cFileFuncs::~cFileFuncs() { fileops::ReleaseChecked(); }
 
 bool cFileFuncs::DoesFileExist(std::wstring sFile) const {
+    fileops::ReleaseChecked();
     fileops::SetRefusal(0);
     const ListedPath path = JudgePathForFileCalls(sFile);
     if (path.kind == PathKind::Refused) fileops::SetRefusal(path.refusal);
     if (path.kind != PathKind::File) return false;
-    // Only the attributes are asked for, so a file in use by anyone still shows.
-    const CheckedFile file = OpenChecked(path, FILE_READ_ATTRIBUTES);
+    // The handle the next step will act through, checked once and held for it.
+    CheckedFile file = OpenChecked(path, fileops::kRouteAccess);
+    if (file.outcome == Reached::File) {
+        fileops::HoldChecked(sFile, std::move(file));
+        return true;
+    }
+    // In use without delete sharing: asked for nothing but the attributes, it still shows.
+    if (file.outcome == Reached::Failed) file = OpenChecked(path, FILE_READ_ATTRIBUTES);
     if (file.outcome == Reached::Redirected || file.outcome == Reached::Failed) fileops::SetRefusal(file.error);
     return file.outcome == Reached::File;
 }
 
 int32_t cFileFuncs::MoveFile2(std::wstring strSourceFile, std::wstring strDestination, bool blnReplace) const {
+    fileops::ReleaseChecked();
     fileops::SetRefusal(0);
     const ListedPath source = JudgePathForFileCalls(strSourceFile);
     if (source.kind == PathKind::Refused) fileops::SetRefusal(source.refusal);
@@ -149,6 +158,8 @@ void cFileFuncs::DeleteFileUntilReboot(std::wstring strFile) const {
 }
 
 void cFileFuncs::MoveFileUntilReboot(std::wstring strSourceFile, std::optional<std::wstring> strDestination) const {
+    // The file the last test found, when it was this path's and no move is asked for.
+    CheckedFile held = fileops::TakeChecked(strDestination ? std::wstring() : strSourceFile);
     fileops::SetRefusal(0);
     // A request the platform would carry out on another file, or on none, is not made:
     // a pattern, a device, another host, a relative path, a redirected folder.
@@ -166,8 +177,7 @@ void cFileFuncs::MoveFileUntilReboot(std::wstring strSourceFile, std::optional<s
         }
     }
 
-    CheckedFile file =
-        OpenChecked(source, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE);
+    CheckedFile file = held.handle ? std::move(held) : OpenChecked(source, fileops::kRouteAccess);
     if (file.outcome == Reached::File && staging_ && !destination) {
         std::wstring staged;
         const unsigned long error = staging_->Stage(file, source.path, staged);
@@ -207,6 +217,7 @@ void cFileFuncs::SafeKill(std::wstring strFile) const { DeleteFile(std::move(str
 int32_t cFileFuncs::DeleteFile(std::wstring strFile) const {
     // Any error raised during the work, memory exhausted included, is a failure.
     try {
+        fileops::ReleaseChecked();
         fileops::SetRefusal(0);
         const ListedPath path = JudgePathForFileCalls(strFile);
         if (path.kind == PathKind::Refused) fileops::SetRefusal(path.refusal);
@@ -225,7 +236,7 @@ int32_t cFileFuncs::DeleteFile(std::wstring strFile) const {
         if (facts.links == 1 && platform::SetAttributes(file.handle.get(), FILE_ATTRIBUTE_NORMAL) != ERROR_SUCCESS) {
             return kFailed;
         }
-        return fileops::MarkForDeletion(file, path) == ERROR_SUCCESS ? kDone : kFailed;
+        return fileops::MarkForDeletion(file) == ERROR_SUCCESS ? kDone : kFailed;
     } catch (...) {
         return kFailed;
     }

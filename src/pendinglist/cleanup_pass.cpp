@@ -1,5 +1,6 @@
 #include "activitylog/activity_log.h"
 #include "eventlog/format_msg.h"
+#include "fileops/checked_file.h"
 #include "fileops/delete_file_now.h"
 #include "pendinglist/pass_lines.h"
 #include "pendinglist/pending_reboot_files.h"
@@ -104,6 +105,7 @@ void CleanupPass() {
         LogStep(kLabelScheduled, path);
         ++record.scheduled;
     }
+    fileops::ReleaseChecked();
 }
 
 }  // namespace basPendingRebootFiles
