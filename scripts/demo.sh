@@ -3,7 +3,8 @@
 # control manager, in a throwaway prefix: QuorvaneTool writes a list naming a deletable
 # file, a read-only file, a missing file, a directory and an entry to be left alone; the
 # service is registered with "sc create" and started with "net start"; then the demo
-# shows what became of each file, the activity log, the delete-at-restart requests and
+# shows what became of each file, the activity log (as it stands and as QuorvaneTool log
+# show reads it), the files staged for the restart, the delete-at-restart requests and
 # the list file.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,7 +22,7 @@ wine_env_start "$root/build/windows/wineprefix-demo"
 wine_env_persist
 
 drive_c="$WINEPREFIX/drive_c"
-app="$drive_c/Quorvane"
+app="$drive_c/Program Files/Quorvane"  # writable by administrators only, as the service requires
 files="$drive_c/DemoFiles"
 mkdir -p "$app" "$files/a-directory"
 cp build/windows/bin/QuorvaneService.exe build/windows/bin/QuorvaneTool.exe "$app/"
@@ -29,14 +30,15 @@ echo "delete me" > "$files/deletable.tmp"
 echo "read only" > "$files/read-only.tmp"
 echo "keep me"   > "$files/flagged.tmp"
 
-# Output of Wine's own programs is in the ANSI code page (GBK here); the tool writes UTF-8.
+# Output of Wine's own programs is in the ANSI code page (GBK here); the tool writes UTF-8
+# when asked (--utf8).
 to_utf8() { iconv -f GBK -t UTF-8 2>/dev/null || cat; }
 quiet() { "$@" </dev/null 2>&1 | to_utf8; }
-tool() { wine 'C:\Quorvane\QuorvaneTool.exe' "$@" </dev/null 2>&1 | tr -d '\r'; }
+tool() { wine 'C:\Program Files\Quorvane\QuorvaneTool.exe' --utf8 "$@" </dev/null 2>&1 | tr -d '\r'; }
 
 quiet wine cmd /c attrib +r 'C:\DemoFiles\read-only.tmp' >/dev/null
 
-list='C:\Quorvane\QuorvanePendingRebootList.dat'
+list='C:\Program Files\Quorvane\QuorvanePendingRebootList.dat'
 echo "== The list, written with QuorvaneTool"
 tool list create "$list"
 tool list add "$list" 'C:\DemoFiles\deletable.tmp'
@@ -50,7 +52,7 @@ list_before=$(md5sum < "$app/QuorvanePendingRebootList.dat")
 
 echo
 echo "== Registering and starting the service"
-quiet wine sc create QuorvaneShield binPath= 'C:\Quorvane\QuorvaneService.exe /debugmode'
+quiet wine sc create QuorvaneShield binPath= '"C:\Program Files\Quorvane\QuorvaneService.exe" /debugmode'
 quiet wine net start QuorvaneShield
 
 state=""
@@ -82,8 +84,16 @@ echo "== What became of each file"
 show_files
 
 echo
-echo "== Activity log (C:\\Quorvane\\QuorvaneServiceLog.txt), converted to UTF-8"
+echo "== Activity log (C:\\Program Files\\Quorvane\\QuorvaneServiceLog.txt), converted to UTF-8"
 to_utf8 < "$app/QuorvaneServiceLog.txt" | tr -d '\r'
+
+echo
+echo "== The same run, as QuorvaneTool log show reads it"
+tool log show 'C:\Program Files\Quorvane\QuorvaneServiceLog.txt'
+
+echo
+echo "== Staged for the restart (the read-only file, moved into the service's own folder)"
+tool staged
 
 echo
 echo "== Delete-at-restart requests (PendingFileRenameOperations)"

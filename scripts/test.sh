@@ -9,10 +9,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 # The x64 tests that run once more in a prefix where Wine reports winxp64 (5.2 build 3790,
-# Service Pack 2): a full service run under the service control manager, the list file,
-# the link faults, and the tool (its osversion command among them).
-xp_mode_tests=(service_run_tests pendinglist_tests list_fault_tests link_fault_tests
-               quorvane_tool_tests os_version_tests)
+# Service Pack 2): full service runs under the service control manager (a deleted file, a
+# staged read-only one, a missing one, the log complete), the list file, the file route
+# (with the final path call withheld too) and its link faults, and the tool (its osversion
+# command among them).
+xp_mode_tests=(service_run_tests cleanup_run_tests pendinglist_tests fileops_tests list_fault_tests
+               link_fault_tests quorvane_tool_tests os_version_tests)
 
 scripts/setup.sh
 

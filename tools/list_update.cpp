@@ -104,7 +104,7 @@ void ReplaceList(const ListLock& lock, const basPendingRebootFiles::PendingReboo
     {
         // Closed before the rename: a file open here could not be replaced.
         const fileops::OwnFile present =
-            folder.OpenFile(name, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+            folder.OpenFile(name, FILE_READ_ATTRIBUTES, platform::kShareAll);
         DWORD attributes = 0;
         if (present.state == fileops::OwnState::Opened &&
             platform::QueryAttributes(present.handle.get(), attributes) == ERROR_SUCCESS &&

@@ -37,7 +37,7 @@ class LogFile {
 public:
     explicit LogFile(const std::wstring& path) : path_(path) {
         file_.reset(::CreateFileW(platform::ExtendedPath(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  platform::kShareAll, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (!file_) Fail(::GetLastError());
         BY_HANDLE_FILE_INFORMATION info = {};

@@ -7,7 +7,6 @@
 namespace fileops {
 namespace {
 
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // A reparse point in the last component is opened itself, never followed (Windows; Wine
 // follows it all the same, and the final path check catches it there).
 constexpr DWORD kOpenFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
@@ -29,8 +28,8 @@ DWORD LastErrorOr(DWORD fallback) {
 }
 
 platform::UniqueFile OpenWithoutFollowing(const std::wstring& full, DWORD access) {
-    return platform::UniqueFile(
-        ::CreateFileW((L"\\\\?\\" + full).c_str(), access, kShareAll, nullptr, OPEN_EXISTING, kOpenFlags, nullptr));
+    return platform::UniqueFile(::CreateFileW((L"\\\\?\\" + full).c_str(), access, platform::kShareAll, nullptr,
+                                              OPEN_EXISTING, kOpenFlags, nullptr));
 }
 
 // The path with short (8.3) names expanded; the path itself when none can be.
@@ -92,10 +91,11 @@ CheckedFile Open(const std::wstring& full, DWORD access, bool keepFolder) {
         return result;
     }
     result.outcome = Reached::File;
-    // Wine reads the handle's path apart from opening the file: a folder swapped back in
-    // time for that reading passes the final path check with a file reached through the
-    // link. The file itself does not change with the swap: the path opened again must
-    // reach it. Only for a handle that is to change the file.
+    // For Wine alone: it reads the handle's path apart from opening the file, so a folder
+    // swapped back in time for that reading passes the final path check with a file
+    // reached through the link. The file itself does not change with the swap: the path
+    // opened again must reach it. One open, only for a handle that is to change the file;
+    // on Windows the final path is the file object's own and this always holds.
     if ((access & DELETE) && !PathStillReaches(ListedPath{PathKind::File, full, 0}, result)) return Redirected();
     return result;
 }

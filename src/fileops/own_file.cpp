@@ -9,7 +9,6 @@
 namespace fileops {
 namespace {
 
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD kNoFollow = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
 
 OwnFile Failed(DWORD error) {
@@ -65,7 +64,7 @@ unsigned long FinalFolderPath(const std::wstring& folder, std::wstring& final) {
     std::wstring spelled = folder;
     if (spelled.size() > 3 && spelled.back() == L'\\') spelled.pop_back();
     platform::UniqueFile handle(::CreateFileW(platform::ExtendedPath(spelled).c_str(), FILE_READ_ATTRIBUTES,
-                                              kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                              platform::kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                               nullptr));
     if (!handle) return ::GetLastError();
     return platform::FinalPathOf(handle.get(), final);
@@ -97,7 +96,7 @@ unsigned long OwnFolder::Open(const std::wstring& folder) {
     std::wstring spelled = folder;
     if (spelled.size() > 3 && spelled.back() == L'\\') spelled.pop_back();
     folder_.reset(::CreateFileW(platform::ExtendedPath(spelled).c_str(), FILE_READ_ATTRIBUTES | FILE_TRAVERSE,
-                                kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                platform::kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder_) return ::GetLastError();
     const DWORD error = platform::FinalPathOf(folder_.get(), final_);
     if (error != ERROR_SUCCESS) folder_.reset();
@@ -112,7 +111,7 @@ OwnFile OwnFolder::OpenFile(const std::wstring& name, unsigned long access, unsi
 }
 
 OwnFile OwnFolder::CreateFresh(const std::wstring& name) const {
-    OwnFile stale = OpenFile(name, DELETE, kShareAll);
+    OwnFile stale = OpenFile(name, DELETE, platform::kShareAll);
     if (stale.state == OwnState::Opened) {
         if (const DWORD error = RemoveOwnFile(stale)) return Failed(error);
     } else if (stale.state != OwnState::Missing) {

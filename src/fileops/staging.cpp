@@ -11,7 +11,6 @@
 namespace fileops {
 namespace {
 
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // What keeps the platform's delete at restart (and the sweep) from removing a staged file.
 constexpr DWORD kBlockingAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 constexpr size_t kRecordLimit = 70000;  // bytes: a path of 32767 characters and the rest
@@ -62,7 +61,7 @@ std::wstring ParentOf(const std::wstring& full) {
 // (Wine's rename by path took another), that file is put back by the path it came by.
 bool StagingFolder::StagedIsHeld(const std::wstring& stagedName, const CheckedFile& file,
                                  const std::wstring& listedPath) const {
-    OwnFile moved = folder_.OpenFile(stagedName, DELETE, kShareAll);
+    OwnFile moved = folder_.OpenFile(stagedName, DELETE, platform::kShareAll);
     platform::FileIdentity reached;
     if (moved.state == OwnState::Opened &&
         platform::IdentityOnDrive(moved.handle.get(), folder_.FinalPath()[0], reached) == ERROR_SUCCESS &&
@@ -158,7 +157,7 @@ void StagingFolder::Sweep() {
     for (const std::wstring& name : NamesEndingIn(folder, kStagedSuffix)) {
         const std::wstring path = folder_.PathOf(name + kStagedSuffix);
         platform::UniqueFile file(::CreateFileW((L"\\\\?\\" + path).c_str(),
-                                                DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll,
+                                                DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, platform::kShareAll,
                                                 nullptr, OPEN_EXISTING,
                                                 FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         DWORD attributes = 0;
@@ -214,7 +213,7 @@ std::vector<StagedFile> StagingFolder::List() {
 }
 
 void StagingFolder::Forget(const std::wstring& name) const {
-    OwnFile record = folder_.OpenFile(name + kRecordSuffix, DELETE, kShareAll);
+    OwnFile record = folder_.OpenFile(name + kRecordSuffix, DELETE, platform::kShareAll);
     if (record.state == OwnState::Opened) RemoveOwnFile(record);
 }
 
@@ -225,7 +224,7 @@ unsigned long StagingFolder::Restore(const std::wstring& name) {
     const ListedPath destination = JudgePathForFileCalls(staged.listedPath);
     if (destination.kind != PathKind::File) return kErrorInvalidName;
     OwnFile file = folder_.OpenFile(name + kStagedSuffix, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                    kShareAll);
+                                    platform::kShareAll);
     if (file.state != OwnState::Opened) return file.state == OwnState::Missing ? ERROR_FILE_NOT_FOUND : file.error;
     const CheckedFile folder = OpenCheckedFolder(ParentOf(destination.path));
     if (folder.outcome != Reached::Folder) {

@@ -100,7 +100,7 @@ DWORD WriteAndFlush(HANDLE file, const std::string& bytes) {
 // loses that attribute first, through its own handle, as the old delete-then-write did.
 DWORD MakeReplaceable(const fileops::OwnFolder& folder, const std::wstring& name) {
     fileops::OwnFile present = folder.OpenFile(name, FILE_WRITE_ATTRIBUTES,
-                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+                                               platform::kShareAll);
     switch (present.state) {
     case fileops::OwnState::Missing:
         return ERROR_SUCCESS;

@@ -61,7 +61,7 @@ DescriptorText ReadObjectDescriptor(const std::wstring& path) {
     DescriptorText result;
     // A link in the object's place is judged as itself, never as what it points to.
     const platform::UniqueFile object(::CreateFileW(
-        OpenForm(path).c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        OpenForm(path).c_str(), READ_CONTROL, platform::kShareAll,
         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!object) {
         result.error = ::GetLastError();

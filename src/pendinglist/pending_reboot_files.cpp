@@ -28,7 +28,6 @@ constexpr wchar_t kLoadEntry[] = L"(PendingRebootFiles.Load)";
 constexpr wchar_t kSaveEntry[] = L"(PendingRebootFiles.Save)";
 // QuorvaneTool writes "<list>.new"; a name of the service's own keeps the two apart.
 constexpr wchar_t kTemporarySuffix[] = L".svc.new";
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 platform::RaisedError ReadFault(ListFault fault) {
     return platform::NumberedError(
@@ -120,7 +119,7 @@ void ReplaceDamaged(const fileops::OwnFolder& folder, const ReadFacts& read, mod
     try {
         const ListFileLock lock(ListFilePath(), kServiceListLockTimeoutMs);
         if (lock.Error()) throw platform::FileError(LockError(lock), kSource);
-        fileops::OwnFile again = folder.OpenFile(kListFileName, DELETE, kShareAll);
+        fileops::OwnFile again = folder.OpenFile(kListFileName, DELETE, platform::kShareAll);
         ReadFacts now;
         if (again.state != fileops::OwnState::Opened ||
             FactsOf(again.handle.get(), folder.FinalPath()[0], now) != ERROR_SUCCESS ||

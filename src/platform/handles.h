@@ -5,6 +5,9 @@
 
 namespace platform {
 
+// Opened so that no one else's read, write, delete or rename of the file is refused.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 template <typename Traits>
 class UniqueResource {
 public:

@@ -2,7 +2,6 @@
 // nothing leaves RunJob, not even when memory has run out for the entry itself.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <new>
 #include <stdexcept>
 
@@ -11,24 +10,9 @@
 #include "driver/run_sequence.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/win32.h"
+#include "support/failing_allocations.h"
 #include "support/log_reader.h"
 #include "support/test_files.h"
-
-namespace {
-
-// While set, every allocation of this process fails, as when memory has run out.
-bool allocationsFail = false;
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    if (!allocationsFail) {
-        if (void* block = std::malloc(size ? size : 1)) return block;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace basQuorvaneService {
 namespace {
@@ -43,7 +27,7 @@ class RunJobTest : public ::testing::Test {
 protected:
     void SetUp() override { Reset(); }
     void TearDown() override {
-        allocationsFail = false;
+        testing_support::allocationsFail = false;
         JobCleanupPass = &basPendingRebootFiles::CleanupPass;
         Reset();
     }
@@ -86,19 +70,19 @@ TEST_F(RunJobTest, AThrowingPassEndsTheJobWithARunEntryNamingTheFailure) {
 }
 
 TEST_F(RunJobTest, WhenMemoryHasRunOutTheEntriesAreLostAndNothingLeaves) {
-    allocationsFail = true;
+    testing_support::allocationsFail = true;
     const bool written = WriteLog(L"before", true);
-    allocationsFail = false;
+    testing_support::allocationsFail = false;
     EXPECT_FALSE(written) << "nothing to format the entry in";
     ASSERT_TRUE(WriteLog(L"after", true));
 
     JobCleanupPass = [] {
-        allocationsFail = true;
+        testing_support::allocationsFail = true;
         throw std::bad_alloc();
     };
     RunJob();  // a throw out of here would end the test program
-    const bool stillFailing = allocationsFail;
-    allocationsFail = false;
+    const bool stillFailing = testing_support::allocationsFail;
+    testing_support::allocationsFail = false;
     EXPECT_TRUE(stillFailing);
     EXPECT_EQ(CurrentError.Number, 0);
 

@@ -13,6 +13,7 @@
 #include "platform/win32.h"
 #include "platform/handles.h"
 #include "support/pending_renames.h"
+#include "support/failing_allocations.h"
 #include "support/test_files.h"
 #include "support/unix_side.h"
 
@@ -323,6 +324,16 @@ TEST_F(FileFuncs, AFileThatVanishesBeforeTheAttributeResetGivesFailed) {
     EXPECT_FALSE(FileExists(vanishing));
     vanishing = MakeFile(L"gone-too.tmp");
     files.SafeKill(vanishing);  // silent all the same
+}
+
+TEST_F(FileFuncs, DeleteFileFailsRatherThanRaisesWhenMemoryRunsOut) {
+    const std::wstring path = MakeFile(L"no-memory.tmp");
+    std::wstring argument = path;  // moved in: the call itself allocates nothing
+    testing_support::allocationsFail = true;
+    const int32_t result = files.DeleteFile(std::move(argument));
+    testing_support::allocationsFail = false;
+    EXPECT_EQ(result, cFileFuncs::kFailed);
+    EXPECT_TRUE(FileExists(path));
 }
 
 TEST_F(FileFuncs, ArgumentsAreTakenByValue) {
