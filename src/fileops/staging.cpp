@@ -62,10 +62,11 @@ std::wstring ParentOf(const std::wstring& full) {
 bool StagingFolder::StagedIsHeld(const std::wstring& stagedName, const CheckedFile& file,
                                  const std::wstring& listedPath) const {
     OwnFile moved = folder_.OpenFile(stagedName, DELETE, platform::kShareAll);
-    platform::FileIdentity reached;
-    if (moved.state == OwnState::Opened &&
-        platform::IdentityOnDrive(moved.handle.get(), folder_.FinalPath()[0], reached) == ERROR_SUCCESS &&
-        reached == file.identity) {
+    // A rename never leaves its volume, so the numbers alone tell the files apart; the
+    // drive letters need not be the same (Wine's Z: and C: give one volume two serials).
+    uint64_t number = 0;
+    if (moved.state == OwnState::Opened && platform::QueryFileNumber(moved.handle.get(), number) == ERROR_SUCCESS &&
+        number == file.identity.number) {
         return true;
     }
     if (moved.state == OwnState::Opened) {

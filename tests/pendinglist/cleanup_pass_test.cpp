@@ -24,13 +24,18 @@ class Pass : public ::testing::Test {
 protected:
     TempDir dir;
 
+    // The staging folder lies beside the test program, as it lies beside the service.
+    const std::wstring staging = BinDir() + L"QuorvaneStaging";
+
     void SetUp() override {
         ::DeleteFileW(basQuorvaneService::LogFilePath().c_str());
+        RemoveTree(staging);
         basQuorvaneService::DebugMode = false;  // the pass's lines are always written
         List().Clear();
     }
     void TearDown() override {
         ::DeleteFileW(basQuorvaneService::LogFilePath().c_str());
+        RemoveTree(staging);
         List().Clear();
     }
     std::wstring MakeFile(const std::wstring& name, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
@@ -101,15 +106,22 @@ TEST_F(Pass, AVanishedFileDoesNotStopTheNextOne) {
     EXPECT_FALSE(FileExists(there));
 }
 
-TEST_F(Pass, AFileThatCannotBeDeletedIsScheduledForRestartAndStays) {
+// Staged for the restart: moved into the staging folder, whose name is requested; the
+// entry stays, and its line names the listed path.
+TEST_F(Pass, AFileThatCannotBeDeletedIsStagedForRestartAndItsEntryStays) {
     PendingRenamesGuard restore;
     const std::wstring readOnly = MakeFile(L"ro.tmp", FILE_ATTRIBUTE_READONLY);
     List().Append(readOnly, L"", 0);
     CleanupPass();
-    EXPECT_TRUE(FileExists(readOnly));
     EXPECT_EQ(LogLines(), (std::vector<std::string>{Start(readOnly), Scheduled(readOnly)}));
     EXPECT_EQ(ListPaths(), (std::vector<std::wstring>{readOnly}));
-    EXPECT_TRUE(HasPendingDelete(readOnly));
+    EXPECT_FALSE(FileExists(readOnly));
+    EXPECT_FALSE(HasPendingDelete(readOnly));
+    WIN32_FIND_DATAW found;
+    platform::UniqueFind search(::FindFirstFileW((staging + L"\\*.staged").c_str(), &found));
+    ASSERT_TRUE(search);
+    EXPECT_TRUE(HasPendingDelete(staging + L"\\" + found.cFileName));
+    EXPECT_FALSE(::FindNextFileW(search.get(), &found)) << "one staged file";
 }
 
 TEST_F(Pass, DirectoriesEmptyAndRelativePathsNameNoFile) {
