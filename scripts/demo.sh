@@ -71,9 +71,12 @@ for _ in $(seq 1 100); do
 done
 
 show_files() {
+  local staged
+  staged=$(tool staged)
   for f in deletable.tmp read-only.tmp missing.tmp a-directory flagged.tmp; do
     if [ -d "$files/$f" ]; then what="directory, untouched"
     elif [ -f "$files/$f" ]; then what="still there"
+    elif grep -qF 'C:\DemoFiles\'"$f" <<<"$staged"; then what="staged in the service's folder for the restart"
     else what="gone"; fi
     printf '  %-16s %s\n' "$f" "$what"
   done
