@@ -4,7 +4,7 @@
 # XP x64, Server 2003 SP2) system DLL exports, and the PE header must ask for no later
 # subsystem or OS version. Wine exports the later calls in every mode, so a run under
 # Wine cannot show this; only the export lists in ../shared/xp-exports (beside the
-# repository; tests/imports/xp-exports holds a copy of them) can.
+# repository; scripts/xp-exports holds a copy of them) can.
 #
 #   scripts/check-imports.sh BIN_DIR ARCH      ARCH: x86 or x64
 #
@@ -30,7 +30,7 @@ objdump=x86_64-w64-mingw32-objdump nm=x86_64-w64-mingw32-nm
 # The lists beside the repository where they are; else the copy kept in it, so that a clone
 # on its own (CI's) is checked against the same names.
 lists="$root/../shared/xp-exports/$listdir"
-[ -d "$lists" ] || lists="$root/tests/imports/xp-exports/$listdir"
+[ -d "$lists" ] || lists="$root/scripts/xp-exports/$listdir"
 [ -d "$lists" ] || { echo "check-imports: no export lists at $lists" >&2; exit 2; }
 lists=$(cd "$lists" && pwd)
 [ -d "$bin" ] || { echo "check-imports: no folder $bin" >&2; exit 2; }
