@@ -148,10 +148,8 @@ CheckedFile OpenCheckedFolder(const std::wstring& folder) {
 CheckedFile OpenNearestFolder(const ListedPath& path) {
     std::wstring folder = path.path;
     for (;;) {
-        const size_t slash = folder.find_last_of(L'\\');
-        if (slash == std::wstring::npos || slash < 2) return CheckedFile{};
-        // "X:\name" lies in the drive's root, which keeps its backslash.
-        folder.resize(slash < 3 ? 3 : slash);
+        folder = FolderOf(folder);
+        if (folder.size() < 3) return CheckedFile{};
         CheckedFile result = OpenCheckedFolder(folder);
         if (result.outcome != Reached::NotFound || folder.size() == 3) return result;
     }

@@ -9,12 +9,14 @@ bool DeleteFileNow(const std::wstring& path) {
     // The file the existence test checked, when it was this path's.
     fileops::CheckedFile file = fileops::TakeChecked(path);
     fileops::SetRefusal(0);
-    const fileops::ListedPath judged = fileops::JudgePathForFileCalls(path);
-    if (judged.kind != fileops::PathKind::File) {
-        fileops::SetRefusal(judged.refusal);
-        return false;
+    if (!file.handle) {
+        const fileops::ListedPath judged = fileops::JudgePathForFileCalls(path);
+        if (judged.kind != fileops::PathKind::File) {
+            fileops::SetRefusal(judged.refusal);
+            return false;
+        }
+        file = fileops::OpenChecked(judged, fileops::kRouteAccess);
     }
-    if (!file.handle) file = fileops::OpenChecked(judged, fileops::kRouteAccess);
     if (file.outcome == fileops::Reached::Redirected) fileops::SetRefusal(file.error);
     if (file.outcome != fileops::Reached::File) return false;
     // Deleted when the platform took the mark: the file goes as the handle closes, or, held

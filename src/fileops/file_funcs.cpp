@@ -17,13 +17,6 @@ using fileops::Reached;
 
 namespace {
 
-std::wstring FolderOf(const std::wstring& full) {
-    const size_t slash = full.find_last_of(L'\\');
-    return full.substr(0, slash < 3 ? 3 : slash);
-}
-
-std::wstring LeafOf(const std::wstring& full) { return full.substr(full.find_last_of(L'\\') + 1); }
-
 // A file that could not be opened for the change but checks out when asked for nothing
 // but its attributes is there (the change failed); otherwise the source is not there.
 int32_t FailedOrMissing(const ListedPath& path) {
@@ -117,10 +110,10 @@ int32_t cFileFuncs::MoveFile2(std::wstring strSourceFile, std::wstring strDestin
     // A relative destination would depend on the working folder (System32 for a service).
     const ListedPath destination = JudgePathForFileCalls(strDestination);
     if (destination.kind != PathKind::File) return kFailed;
-    const CheckedFile folder = fileops::OpenCheckedFolder(FolderOf(destination.path));
+    const CheckedFile folder = fileops::OpenCheckedFolder(fileops::FolderOf(destination.path));
     if (folder.outcome != Reached::Folder) return kFailed;
 
-    const std::wstring leaf = LeafOf(destination.path);
+    const std::wstring leaf = fileops::LeafOf(destination.path);
     const DWORD error = platform::RenameOpenFile(file.handle.get(), folder.handle.get(), leaf, blnReplace);
     if (error == ERROR_NOT_SAME_DEVICE) {
         return MoveAcrossVolumes(file.handle.get(), folder.handle.get(), leaf, blnReplace);

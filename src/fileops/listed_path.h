@@ -34,6 +34,11 @@ struct ListedPath {
 
 ListedPath JudgeListedPath(std::wstring_view text);
 
+// The folder of a full path ("X:\\dir" for "X:\\dir\\name"; "X:\\" keeps its backslash for a
+// file in a drive's root), and its last component.
+std::wstring FolderOf(const std::wstring& full);
+std::wstring LeafOf(const std::wstring& full);
+
 // CON, PRN, AUX, NUL, COM1-9, LPT1-9 (and the superscript-digit forms), CONIN$, CONOUT$,
 // with or without an extension and trailing blanks, in any letter case.
 bool IsReservedDeviceName(std::wstring_view component);

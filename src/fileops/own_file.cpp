@@ -27,7 +27,7 @@ OwnFile WithState(OwnState state, DWORD error = 0) {
 // What stands at the name, from the opened handle alone: a link opened itself (Windows),
 // a second name of a file (a hard link), or a file reached through a link (Wine follows
 // one in the last component; a folder on the path redirected).
-OwnFile Check(platform::UniqueFile handle, const std::wstring& expected) {
+OwnFile Check(platform::UniqueFile handle, const std::wstring& expected, bool secondNames = false) {
     DWORD attributes = 0;
     if (const DWORD error = platform::QueryAttributes(handle.get(), attributes)) return Failed(error);
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return WithState(OwnState::Link, kErrorReparsePointEncountered);
@@ -35,17 +35,19 @@ OwnFile Check(platform::UniqueFile handle, const std::wstring& expected) {
     platform::StandardFacts facts;
     if (const DWORD error = platform::QueryStandard(handle.get(), facts)) return Failed(error);
     std::wstring final;
-    if (facts.links != 1 || platform::FinalPathOf(handle.get(), final) != ERROR_SUCCESS ||
+    if ((facts.links != 1 && !secondNames) || platform::FinalPathOf(handle.get(), final) != ERROR_SUCCESS ||
         !platform::SamePathText(final, expected)) {
         return WithState(OwnState::Link, kErrorReparsePointEncountered);
     }
     OwnFile result;
     result.state = OwnState::Opened;
     result.handle = std::move(handle);
+    result.links = facts.links;
     return result;
 }
 
-OwnFile OpenExisting(const std::wstring& path, const std::wstring& expected, DWORD access, DWORD share) {
+OwnFile OpenExisting(const std::wstring& path, const std::wstring& expected, DWORD access, DWORD share,
+                     bool secondNames = false) {
     platform::UniqueFile handle(::CreateFileW(platform::ExtendedPath(path).c_str(), access | FILE_READ_ATTRIBUTES,
                                               share, nullptr, OPEN_EXISTING, kNoFollow, nullptr));
     if (!handle) {
@@ -53,21 +55,18 @@ OwnFile OpenExisting(const std::wstring& path, const std::wstring& expected, DWO
         if (error == ERROR_FILE_NOT_FOUND) return WithState(OwnState::Missing);
         return Failed(error);
     }
-    return Check(std::move(handle), expected);
+    return Check(std::move(handle), expected, secondNames);
 }
 
 }  // namespace
 
 unsigned long FinalFolderPath(const std::wstring& folder, std::wstring& final) {
-    // The folder itself may be reached through a link its administrator made: its final
-    // path is what the files in it are held to.
-    std::wstring spelled = folder;
-    if (spelled.size() > 3 && spelled.back() == L'\\') spelled.pop_back();
-    platform::UniqueFile handle(::CreateFileW(platform::ExtendedPath(spelled).c_str(), FILE_READ_ATTRIBUTES,
-                                              platform::kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                              nullptr));
-    if (!handle) return ::GetLastError();
-    return platform::FinalPathOf(handle.get(), final);
+    OwnFolder opened;
+    const unsigned long error = opened.Open(folder);
+    if (error != ERROR_SUCCESS) return error;
+    final = opened.FinalPath();
+    if (final.size() == 2) final += L'\\';  // a drive's root keeps its backslash
+    return ERROR_SUCCESS;
 }
 
 OwnFile OpenOwnFile(const std::wstring& path, const std::wstring& expected, unsigned long access,
@@ -93,6 +92,8 @@ OwnFile OpenOrCreateOwnFile(const std::wstring& path, const std::wstring& expect
 }
 
 unsigned long OwnFolder::Open(const std::wstring& folder) {
+    // The folder itself may be reached through a link its administrator made: its final
+    // path is what the files in it are held to.
     std::wstring spelled = folder;
     if (spelled.size() > 3 && spelled.back() == L'\\') spelled.pop_back();
     folder_.reset(::CreateFileW(platform::ExtendedPath(spelled).c_str(), FILE_READ_ATTRIBUTES | FILE_TRAVERSE,
@@ -106,8 +107,9 @@ unsigned long OwnFolder::Open(const std::wstring& folder) {
 
 std::wstring OwnFolder::PathOf(const std::wstring& name) const { return final_ + L'\\' + name; }
 
-OwnFile OwnFolder::OpenFile(const std::wstring& name, unsigned long access, unsigned long share) const {
-    return OpenExisting(PathOf(name), PathOf(name), access, share);
+OwnFile OwnFolder::OpenFile(const std::wstring& name, unsigned long access, unsigned long share,
+                            bool secondNames) const {
+    return OpenExisting(PathOf(name), PathOf(name), access, share, secondNames);
 }
 
 OwnFile OwnFolder::CreateFresh(const std::wstring& name) const {
@@ -127,6 +129,13 @@ OwnFile OwnFolder::CreateFresh(const std::wstring& name) const {
 
 unsigned long OwnFolder::RenameInto(HANDLE file, const std::wstring& name, bool replace) const {
     return platform::RenameOpenFile(file, folder_.get(), name, replace);
+}
+
+unsigned long WriteAllFlushed(HANDLE file, const void* bytes, size_t size) {
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr)) return ::GetLastError();
+    if (written != size) return ERROR_DISK_FULL;
+    return ::FlushFileBuffers(file) ? ERROR_SUCCESS : ::GetLastError();
 }
 
 unsigned long RemoveOwnFile(OwnFile& file) {

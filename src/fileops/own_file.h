@@ -21,6 +21,7 @@ enum class OwnState {
 struct OwnFile {
     OwnState state = OwnState::Failed;
     platform::UniqueFile handle;  // Opened only
+    unsigned long links = 0;      // Opened: the file's names
     unsigned long error = 0;      // Failed: the open's error; Link: 4395
 };
 
@@ -50,7 +51,10 @@ public:
     HANDLE Handle() const { return folder_.get(); }
     std::wstring PathOf(const std::wstring& name) const;  // "C:\dir\name"
 
-    OwnFile OpenFile(const std::wstring& name, unsigned long access, unsigned long share) const;
+    // With `secondNames`, a file with more than one name is opened too (Opened, `links`
+    // telling): for a caller that only removes that name and leaves the file's attributes.
+    OwnFile OpenFile(const std::wstring& name, unsigned long access, unsigned long share,
+                     bool secondNames = false) const;
 
     // Creates `name` new for writing. A plain file left there by an earlier writer is
     // removed first through a checked handle; a link or a folder there fails (4395 or 5).
@@ -64,6 +68,10 @@ private:
     platform::UniqueFile folder_;
     std::wstring final_;
 };
+
+// Writes all of the bytes with one write and flushes them to disk. 0, or the error (a
+// short write, which reports none of its own, counts as a full disk).
+unsigned long WriteAllFlushed(HANDLE file, const void* bytes, size_t size);
 
 // Removes the opened file: marked for deletion, gone as the handle closes. 0 or the error.
 unsigned long RemoveOwnFile(OwnFile& file);

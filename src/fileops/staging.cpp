@@ -50,11 +50,6 @@ std::vector<std::wstring> NamesEndingIn(const std::wstring& folder, const wchar_
     return names;
 }
 
-std::wstring ParentOf(const std::wstring& full) {
-    const size_t slash = full.find_last_of(L'\\');
-    return full.substr(0, slash < 3 ? 3 : slash);
-}
-
 }  // namespace
 
 // Whether the file now at the staged name is the one the handle holds; where it is not
@@ -88,7 +83,7 @@ unsigned long StagingFolder::OpenFolder(bool create) {
     if (const DWORD error = folder_.Open(path_)) return error;
     // The folder itself must be the one inside the service's folder, not a link to another.
     std::wstring parent;
-    if (const DWORD error = FinalFolderPath(ParentOf(path_), parent)) return error;
+    if (const DWORD error = FinalFolderPath(FolderOf(path_), parent)) return error;
     if (!parent.empty() && parent.back() == L'\\') parent.pop_back();
     const size_t slash = path_.find_last_of(L'\\');
     if (!platform::SamePathText(folder_.FinalPath(), parent + path_.substr(slash))) {
@@ -123,12 +118,7 @@ unsigned long StagingFolder::Stage(const CheckedFile& file, const std::wstring& 
     if (record.state != OwnState::Opened) return ERROR_ALREADY_EXISTS;
 
     const std::wstring text = RecordText(listedPath, attributes);
-    const DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    DWORD written = 0;
-    DWORD error = ::WriteFile(record.handle.get(), text.data(), bytes, &written, nullptr) && written == bytes
-                      ? ERROR_SUCCESS
-                      : ERROR_DISK_FULL;
-    if (error == ERROR_SUCCESS && !::FlushFileBuffers(record.handle.get())) error = ::GetLastError();
+    DWORD error = WriteAllFlushed(record.handle.get(), text.data(), text.size() * sizeof(wchar_t));
     // Wine renames by the path the handle was opened by: a folder swapped for a link since
     // the check would move the link's file instead. One more look just before, and one
     // after: a file found in its place that is not the one held goes straight back.
@@ -156,29 +146,16 @@ void StagingFolder::Sweep() {
     if (OpenFolder(false) != ERROR_SUCCESS) return;
     const std::wstring& folder = folder_.FinalPath();
     for (const std::wstring& name : NamesEndingIn(folder, kStagedSuffix)) {
-        const std::wstring path = folder_.PathOf(name + kStagedSuffix);
-        platform::UniqueFile file(::CreateFileW((L"\\\\?\\" + path).c_str(),
-                                                DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, platform::kShareAll,
-                                                nullptr, OPEN_EXISTING,
-                                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        OwnFile file = folder_.OpenFile(name + kStagedSuffix, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                        platform::kShareAll, true);
+        if (file.state != OwnState::Opened) continue;
         DWORD attributes = 0;
-        platform::StandardFacts facts;
-        std::wstring final;
-        if (!file || platform::QueryAttributes(file.get(), attributes) != ERROR_SUCCESS ||
-            (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
-            platform::QueryStandard(file.get(), facts) != ERROR_SUCCESS ||
-            platform::FinalPathOf(file.get(), final) != ERROR_SUCCESS ||
-            !platform::SamePathText(final, path)) {
-            continue;
-        }
-        if (facts.links == 1 && (attributes & kBlockingAttributes)) {
-            platform::SetAttributes(file.get(), attributes & ~kBlockingAttributes);
+        if (file.links == 1 && platform::QueryAttributes(file.handle.get(), attributes) == ERROR_SUCCESS &&
+            (attributes & kBlockingAttributes)) {
+            platform::SetAttributes(file.handle.get(), attributes & ~kBlockingAttributes);
         }
         // Still running, or mapped by another program: left for the restart.
-        if (platform::SetDeleteMark(file.get(), true) == ERROR_SUCCESS) {
-            file.reset();
-            Forget(name);
-        }
+        if (RemoveOwnFile(file) == ERROR_SUCCESS) Forget(name);
     }
     for (const std::wstring& name : NamesEndingIn(folder, kRecordSuffix)) {
         if (::GetFileAttributesW((L"\\\\?\\" + folder_.PathOf(name + kStagedSuffix)).c_str()) ==
@@ -227,12 +204,12 @@ unsigned long StagingFolder::Restore(const std::wstring& name) {
     OwnFile file = folder_.OpenFile(name + kStagedSuffix, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                     platform::kShareAll);
     if (file.state != OwnState::Opened) return file.state == OwnState::Missing ? ERROR_FILE_NOT_FOUND : file.error;
-    const CheckedFile folder = OpenCheckedFolder(ParentOf(destination.path));
+    const CheckedFile folder = OpenCheckedFolder(FolderOf(destination.path));
     if (folder.outcome != Reached::Folder) {
         return folder.outcome == Reached::NotFound ? ERROR_PATH_NOT_FOUND : folder.error;
     }
-    const std::wstring leaf = destination.path.substr(destination.path.find_last_of(L'\\') + 1);
-    if (const DWORD error = platform::RenameOpenFile(file.handle.get(), folder.handle.get(), leaf, false)) {
+    if (const DWORD error =
+            platform::RenameOpenFile(file.handle.get(), folder.handle.get(), LeafOf(destination.path), false)) {
         return error == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : error;
     }
     platform::SetAttributes(file.handle.get(), staged.attributes);

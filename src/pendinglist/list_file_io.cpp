@@ -87,15 +87,6 @@ FileBytes ReadWholeFile(HANDLE file) {
 
 namespace {
 
-DWORD WriteAndFlush(HANDLE file, const std::string& bytes) {
-    DWORD written = 0;
-    if (!::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-        return ::GetLastError();
-    }
-    if (written != bytes.size()) return ERROR_DISK_FULL;  // a short write reports no error of its own
-    return ::FlushFileBuffers(file) ? ERROR_SUCCESS : ::GetLastError();
-}
-
 // What stands at `name` may be replaced only when it is a plain file; a read-only one
 // loses that attribute first, through its own handle, as the old delete-then-write did.
 DWORD MakeReplaceable(const fileops::OwnFolder& folder, const std::wstring& name) {
@@ -126,7 +117,7 @@ unsigned long WriteThenRename(const fileops::OwnFolder& folder, const std::wstri
                               unsigned long retryMs, const std::function<void()>& beforeRename) {
     fileops::OwnFile fresh = folder.CreateFresh(temporary);
     if (fresh.state != fileops::OwnState::Opened) return fresh.error;
-    DWORD error = WriteAndFlush(fresh.handle.get(), bytes);
+    DWORD error = fileops::WriteAllFlushed(fresh.handle.get(), bytes.data(), bytes.size());
     if (error == ERROR_SUCCESS && beforeRename) beforeRename();
     if (error == ERROR_SUCCESS && replace) error = MakeReplaceable(folder, name);
     const DWORD start = ::GetTickCount();

@@ -192,6 +192,12 @@ DWORD SetBasics(HANDLE file, const FileBasics& basics) {
     return Set(file, basic, sizeof(basic), kBasic);
 }
 
+DWORD SetAttributes(HANDLE file, DWORD attributes) {
+    FileBasics basics;  // zero times: unchanged
+    basics.attributes = attributes;
+    return SetBasics(file, basics);
+}
+
 DWORD QueryVolumeSerial(HANDLE file, uint32_t& serial) {
     VolumeInformation volume = {};
     IoStatus io = {};
@@ -219,12 +225,6 @@ DWORD QueryPathWithinVolume(HANDLE file, std::wstring& path) {
 DWORD SetDeleteMark(HANDLE file, bool remove) {
     BOOLEAN mark = remove ? TRUE : FALSE;
     return Set(file, mark, sizeof(mark), kDisposition);
-}
-
-DWORD SetAttributes(HANDLE file, DWORD attributes) {
-    BasicInformation basic = {};
-    basic.attributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
-    return Set(file, basic, sizeof(basic), kBasic);
 }
 
 DWORD RenameOpenFile(HANDLE file, HANDLE folder, const std::wstring& name, bool replace) {
