@@ -502,6 +502,10 @@ TEST_F(RegisterEventSourceTest, UnregisteringAMissingSourceRaisesWithThePlatform
 }
 
 TEST_F(RegisterEventSourceTest, GetLogNameListsTheEventLogsThatExist) {
+    // Windows always has the Application log. A Wine prefix loses its key when the package
+    // test's uninstall empties it (Wine's installer removes emptied parent keys), so the
+    // test makes sure of it rather than depend on the order of the tests.
+    CreateKeyWithString(kLogsKey + L"Application", nullptr, L"");
     CreateKeyWithString(kLogsKey + longLog_, nullptr, L"");
     cRegisterEventSource source;
     source.RegisterEventSource(L"m.dll", L"c.dll", L"C:\\Q", L"Quorvane", log_, 0);

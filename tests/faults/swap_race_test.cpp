@@ -54,7 +54,7 @@ TEST(SwapRace, AFolderSwappedForALinkDuringThePassReachesAlmostNoVictim) {
     const std::string counted = UnixPathOf(files.Path()) + "/swaps";
     ASSERT_TRUE(RunUnixScript("ln -s '" + UnixPathOf(victim) + "' '" + userUnix + ".link'"));
     UnixBackground swapper(
-        "exec perl -e 'my ($d, $stop, $ready, $count) = @ARGV; my $n = 0;\n"
+        "perl -e 'my ($d, $stop, $ready, $count) = @ARGV; my $n = 0;\n"
         "sub swap { syscall(316, -100, $d, -100, \"$d.link\", 2) == 0 or die \"exchange: $!\" }\n"
         "while (!-e $stop) {\n"
         "  swap(); select(undef, undef, undef, 0.0001); swap(); select(undef, undef, undef, 0.0001);\n"
