@@ -30,9 +30,8 @@ PendingRebootList NewList() {
     return list;
 }
 
-// A list that must be there and whole.
-void ReadExisting(const std::wstring& path, PendingRebootList& list) {
-    const ListReading reading = ReadList(path, list);
+// A list that must be there and whole: the reading of `path`.
+void RequireWhole(const ListReading& reading, const std::wstring& path) {
     if (reading.state == ListState::Missing) throw ToolFailure{L"cannot read " + path + L": no such file"};
     if (reading.state == ListState::Unreadable) {
         throw ToolFailure{L"unreadable list " + path + L": " + DescribeUnreadable(reading.check)};
@@ -100,7 +99,7 @@ int ListCreate(const ParsedArgs& args) {
     const std::wstring path = FullPath(FileArgument(args, 1));
     ListLock lock(path);
     PendingRebootList existing;
-    if (!args.switches.count(L"--force") && ReadList(path, existing).state != ListState::Missing) {
+    if (!args.switches.count(L"--force") && ReadList(lock, existing).state != ListState::Missing) {
         throw ToolFailure{path + L" exists; --force replaces it"};
     }
     ReplaceList(lock, NewList());
@@ -115,7 +114,7 @@ int ListShow(const ParsedArgs& args) {
         return kExitOk;
     }
     PendingRebootList list(basPendingRebootFiles::PlatformLowerCase);
-    ReadExisting(path, list);
+    RequireWhole(ReadList(path, list), path);
     std::wstring text = L"Header\t" + ShownText(list.Header) + L"\r\nVersion\t" + ShownText(list.Version) +
                         L"\r\nExtra\t" + ShownText(list.Extra) + L"\r\nCount\t" + std::to_wstring(list.Count()) +
                         L"\r\n";
@@ -156,7 +155,7 @@ int ListAdd(const ParsedArgs& args) {
 
     ListLock lock(path);
     PendingRebootList list = NewList();
-    const ListReading reading = ReadList(path, list);
+    const ListReading reading = ReadList(lock, list);
     if (reading.state == ListState::Unreadable) {
         throw ToolFailure{L"unreadable list " + path + L": " + DescribeUnreadable(reading.check)};
     }
@@ -171,7 +170,7 @@ int ListRemove(const ParsedArgs& args) {
     const std::wstring& entryPath = args.positional[1];
     ListLock lock(path);
     PendingRebootList list(basPendingRebootFiles::PlatformLowerCase);
-    ReadExisting(path, list);
+    RequireWhole(ReadList(lock, list), path);
     const int32_t index = list.FindEntry(entryPath);
     if (index < 0) throw ToolFailure{L"no entry for " + entryPath + L" in " + path};
     const std::wstring line = EntryLine(index, list.Entry(index));

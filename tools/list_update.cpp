@@ -51,13 +51,13 @@ ListLock::ListLock(const std::wstring& fullPath)
     if (lock_.Error()) throw FileFailure(L"cannot lock", fullPath, lock_.Error());
 }
 
-ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingRebootList& list,
-                     const basPendingRebootFiles::TextCodec& codec) {
+namespace {
+
+// The file `identity` names; `path` as handed in, for messages.
+ListReading ReadIdentified(const basPendingRebootFiles::ListFileIdentity& identity, const std::wstring& path,
+                           basPendingRebootFiles::PendingRebootList& list,
+                           const basPendingRebootFiles::TextCodec& codec) {
     ListReading reading;
-    basPendingRebootFiles::ListFileIdentity identity;
-    if (const DWORD error = basPendingRebootFiles::IdentifyListFile(path, identity)) {
-        throw FileFailure(L"cannot read", path, error);
-    }
     fileops::OwnFolder folder;
     if (const DWORD error = folder.Open(identity.folder)) throw FileFailure(L"cannot read", path, error);
     // Shared with other readers and with a rename over it, so that reading never makes
@@ -84,6 +84,21 @@ ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingReb
     }
     reading.state = reading.check.ok() ? ListState::Whole : ListState::Unreadable;
     return reading;
+}
+
+}  // namespace
+
+ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingRebootList& list,
+                     const basPendingRebootFiles::TextCodec& codec) {
+    basPendingRebootFiles::ListFileIdentity identity;
+    if (const DWORD error = basPendingRebootFiles::IdentifyListFile(path, identity)) {
+        throw FileFailure(L"cannot read", path, error);
+    }
+    return ReadIdentified(identity, path, list, codec);
+}
+
+ListReading ReadList(const ListLock& lock, basPendingRebootFiles::PendingRebootList& list) {
+    return ReadIdentified(lock.Identity(), lock.FullPath(), list, basPendingRebootFiles::SystemCodec());
 }
 
 std::wstring DescribeUnreadable(const basPendingRebootFiles::ListCheck& check) {

@@ -52,6 +52,8 @@ struct ListReading {
 // default). A file that cannot be opened at all is a failure.
 ListReading ReadList(const std::wstring& path, basPendingRebootFiles::PendingRebootList& list,
                      const basPendingRebootFiles::TextCodec& codec = basPendingRebootFiles::SystemCodec());
+// The same for the file a lock holds, found as the lock found it.
+ListReading ReadList(const ListLock& lock, basPendingRebootFiles::PendingRebootList& list);
 
 // "the file ends before the record is complete at offset 52"
 std::wstring DescribeUnreadable(const basPendingRebootFiles::ListCheck& check);

@@ -54,7 +54,7 @@ int Restore(fileops::StagingFolder& staging, const std::wstring& name) {
     if (!staging.Read(name, staged) || !staged.present) {
         throw ToolFailure{L"no staged file " + name + L" in " + staging.Path()};
     }
-    switch (const unsigned long error = staging.Restore(name)) {
+    switch (const unsigned long error = staging.Restore(staged)) {
     case ERROR_SUCCESS:
         Out(L"restored\t" + name + L"\t" + ShownText(staged.listedPath) + L"\r\n");
         return kExitOk;

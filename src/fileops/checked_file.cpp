@@ -1,5 +1,6 @@
 #include "fileops/checked_file.h"
 
+#include "platform/long_path.h"
 #include "platform/nt_file.h"
 #include "platform/text.h"
 #include "platform/win32.h"
@@ -15,7 +16,7 @@ uint32_t refusal = 0;
 
 struct Held {
     std::wstring listed;
-    CheckedFile file;
+    HeldFile held;
 };
 Held& HeldSlot() {
     static Held held;
@@ -28,21 +29,21 @@ DWORD LastErrorOr(DWORD fallback) {
 }
 
 platform::UniqueFile OpenWithoutFollowing(const std::wstring& full, DWORD access) {
-    return platform::UniqueFile(::CreateFileW((L"\\\\?\\" + full).c_str(), access, platform::kShareAll, nullptr,
+    return platform::UniqueFile(::CreateFileW(platform::LiteralForm(full).c_str(), access, platform::kShareAll, nullptr,
                                               OPEN_EXISTING, kOpenFlags, nullptr));
 }
 
 // The path with short (8.3) names expanded; the path itself when none can be.
 std::wstring LongFormOf(const std::wstring& full) {
     // The literal form only where it is needed: Wine expands no short name behind it.
-    const std::wstring asked = full.size() < MAX_PATH ? full : L"\\\\?\\" + full;
+    const std::wstring asked = full.size() < MAX_PATH ? full : platform::LiteralForm(full);
     const DWORD needed = ::GetLongPathNameW(asked.c_str(), nullptr, 0);
     if (needed == 0) return full;
     std::wstring expanded(needed, L'\0');
     const DWORD length = ::GetLongPathNameW(asked.c_str(), expanded.data(), needed);
     if (length == 0 || length >= needed) return full;
     expanded.resize(length);
-    return expanded.rfind(L"\\\\?\\", 0) == 0 ? expanded.substr(4) : expanded;
+    return platform::WithoutLiteralPrefix(std::move(expanded));
 }
 
 // A junction, a symbolic link or a mount point anywhere on the path, a subst or mapped
@@ -102,24 +103,24 @@ CheckedFile Open(const std::wstring& full, DWORD access, bool keepFolder) {
 
 }  // namespace
 
-void HoldChecked(const std::wstring& listed, CheckedFile file) {
-    Held& held = HeldSlot();
-    held.file = std::move(file);
-    held.listed = listed;
+void HoldChecked(const std::wstring& listed, HeldFile held) {
+    Held& slot = HeldSlot();
+    slot.held = std::move(held);
+    slot.listed = listed;
 }
 
-CheckedFile TakeChecked(const std::wstring& listed) {
-    Held& held = HeldSlot();
-    CheckedFile taken;
-    if (held.file.handle && held.listed == listed) taken = std::move(held.file);
+HeldFile TakeChecked(const std::wstring& listed) {
+    Held& slot = HeldSlot();
+    HeldFile taken;
+    if (slot.held.file.handle && slot.listed == listed) taken = std::move(slot.held);
     ReleaseChecked();
     return taken;
 }
 
 void ReleaseChecked() {
-    Held& held = HeldSlot();
-    held.file = CheckedFile();
-    held.listed.clear();
+    Held& slot = HeldSlot();
+    slot.held = HeldFile();
+    slot.listed.clear();
 }
 
 uint32_t LastRefusal() { return refusal; }
@@ -131,6 +132,14 @@ ListedPath JudgePathForFileCalls(const std::wstring& text) {
     if (judged.kind == PathKind::File && !platform::ToAnsiExact(text)) {
         judged = ListedPath{PathKind::Refused, {}, kErrorInvalidName};
     }
+    return judged;
+}
+
+std::optional<ListedPath> JudgeForFileCall(const std::wstring& text) {
+    SetRefusal(0);
+    ListedPath judged = JudgePathForFileCalls(text);
+    if (judged.kind == PathKind::Refused) SetRefusal(judged.refusal);
+    if (judged.kind != PathKind::File) return std::nullopt;
     return judged;
 }
 

@@ -4,6 +4,7 @@
 // any file on the system; once the handle is checked, every step goes through it and
 // every decision comes from the result of the call made on it.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "fileops/listed_path.h"
@@ -15,6 +16,10 @@ namespace fileops {
 // The listed-path judgement as the file calls meet it: a path that the ANSI code page
 // cannot hold exactly is a pattern too, since its ANSI form carries '?'.
 ListedPath JudgePathForFileCalls(const std::wstring& text);
+
+// How every file operation starts: the last refusal cleared, the text judged; the judged
+// path of a file, or nothing (the refusal set where the path was refused).
+std::optional<ListedPath> JudgeForFileCall(const std::wstring& text);
 
 enum class Reached { File, Folder, NotFound, Redirected, Failed };
 
@@ -48,12 +53,17 @@ CheckedFile OpenNearestFolder(const ListedPath& path);
 // file): whether the file was deleted is decided by this result alone.
 unsigned long MarkForDeletion(const CheckedFile& file);
 
-// The file a check found, held for the next step on the same listed path: DoesFileExist
-// leaves it here, DeleteFileNow and DeleteFileUntilReboot take it. The step then acts on
-// the very file that was checked, and the platform opens and checks it once. Any other
-// operation lets it go first. The main thread's only.
-void HoldChecked(const std::wstring& listed, CheckedFile file);
-CheckedFile TakeChecked(const std::wstring& listed);  // a held file, or an empty one
+// The file a check found, with the judged path it was reached by, held for the next step
+// on the same listed path: DoesFileExist leaves it here, DeleteFileNow and
+// DeleteFileUntilReboot take it. The step then acts on the very file that was checked,
+// and the path is judged and the file opened and checked once. Any other operation lets
+// it go first. The main thread's only.
+struct HeldFile {
+    ListedPath path;
+    CheckedFile file;
+};
+void HoldChecked(const std::wstring& listed, HeldFile held);
+HeldFile TakeChecked(const std::wstring& listed);  // a held file, or one without a handle
 void ReleaseChecked();
 
 // Why the last file operation left its path alone although something may stand there: 0,

@@ -5,6 +5,7 @@
 #include "fileops/checked_file.h"
 #include "fileops/pending_deletes.h"
 #include "fileops/staging.h"
+#include "platform/long_path.h"
 #include "platform/nt_file.h"
 #include "platform/win32.h"
 
@@ -78,28 +79,25 @@ cFileFuncs::~cFileFuncs() { fileops::ReleaseChecked(); }
 
 bool cFileFuncs::DoesFileExist(std::wstring sFile) const {
     fileops::ReleaseChecked();
-    fileops::SetRefusal(0);
-    const ListedPath path = JudgePathForFileCalls(sFile);
-    if (path.kind == PathKind::Refused) fileops::SetRefusal(path.refusal);
-    if (path.kind != PathKind::File) return false;
+    const std::optional<ListedPath> path = fileops::JudgeForFileCall(sFile);
+    if (!path) return false;
     // The handle the next step will act through, checked once and held for it.
-    CheckedFile file = OpenChecked(path, fileops::kRouteAccess);
+    CheckedFile file = OpenChecked(*path, fileops::kRouteAccess);
     if (file.outcome == Reached::File) {
-        fileops::HoldChecked(sFile, std::move(file));
+        fileops::HoldChecked(sFile, {*path, std::move(file)});
         return true;
     }
     // In use without delete sharing: asked for nothing but the attributes, it still shows.
-    if (file.outcome == Reached::Failed) file = OpenChecked(path, FILE_READ_ATTRIBUTES);
+    if (file.outcome == Reached::Failed) file = OpenChecked(*path, FILE_READ_ATTRIBUTES);
     if (file.outcome == Reached::Redirected || file.outcome == Reached::Failed) fileops::SetRefusal(file.error);
     return file.outcome == Reached::File;
 }
 
 int32_t cFileFuncs::MoveFile2(std::wstring strSourceFile, std::wstring strDestination, bool blnReplace) const {
     fileops::ReleaseChecked();
-    fileops::SetRefusal(0);
-    const ListedPath source = JudgePathForFileCalls(strSourceFile);
-    if (source.kind == PathKind::Refused) fileops::SetRefusal(source.refusal);
-    if (source.kind != PathKind::File) return kSourceMissing;
+    const std::optional<ListedPath> judged = fileops::JudgeForFileCall(strSourceFile);
+    if (!judged) return kSourceMissing;
+    const ListedPath& source = *judged;
     const CheckedFile file = OpenChecked(source, DELETE | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
     if (file.outcome == Reached::Failed) return FailedOrMissing(source);
     if (file.outcome != Reached::File) {
@@ -138,7 +136,7 @@ void cFileFuncs::Request(const std::wstring& full) const {
     if (requested_->Has(full)) return;
     ::SetLastError(ERROR_SUCCESS);
     // A null destination together with the delay flag asks for a delete at restart.
-    if (!platform::NativeCalls().MoveFileExW((L"\\\\?\\" + full).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+    if (!platform::NativeCalls().MoveFileExW(platform::LiteralForm(full).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
         const DWORD error = ::GetLastError();
         fileops::SetRefusal(error != ERROR_SUCCESS ? error : ERROR_ACCESS_DENIED);
         return;
@@ -152,13 +150,14 @@ void cFileFuncs::DeleteFileUntilReboot(std::wstring strFile) const {
 
 void cFileFuncs::MoveFileUntilReboot(std::wstring strSourceFile, std::optional<std::wstring> strDestination) const {
     // The file the last test found, when it was this path's and no move is asked for.
-    CheckedFile held = fileops::TakeChecked(strDestination ? std::wstring() : strSourceFile);
+    fileops::HeldFile held = fileops::TakeChecked(strDestination ? std::wstring() : strSourceFile);
     fileops::SetRefusal(0);
     // A request the platform would carry out on another file, or on none, is not made:
     // a pattern, a device, another host, a relative path, a redirected folder.
-    const ListedPath source = JudgePathForFileCalls(strSourceFile);
-    if (source.kind == PathKind::Refused) fileops::SetRefusal(source.refusal);
-    if (source.kind != PathKind::File) return;
+    const std::optional<ListedPath> judged =
+        held.file.handle ? std::optional<ListedPath>(held.path) : fileops::JudgeForFileCall(strSourceFile);
+    if (!judged) return;
+    const ListedPath& source = *judged;
     std::optional<ListedPath> destination;
     if (strDestination) {
         destination = JudgePathForFileCalls(*strDestination);
@@ -170,7 +169,7 @@ void cFileFuncs::MoveFileUntilReboot(std::wstring strSourceFile, std::optional<s
         }
     }
 
-    CheckedFile file = held.handle ? std::move(held) : OpenChecked(source, fileops::kRouteAccess);
+    CheckedFile file = held.file.handle ? std::move(held.file) : OpenChecked(source, fileops::kRouteAccess);
     if (file.outcome == Reached::File && staging_ && !destination) {
         std::wstring staged;
         const unsigned long error = staging_->Stage(file, source.path, staged);
@@ -198,8 +197,7 @@ void cFileFuncs::MoveFileUntilReboot(std::wstring strSourceFile, std::optional<s
     }
     if (!destination) return Request(source.path);
     ::SetLastError(ERROR_SUCCESS);
-    if (!platform::NativeCalls().MoveFileExW((L"\\\\?\\" + source.path).c_str(),
-                                             (L"\\\\?\\" + destination->path).c_str(),
+    if (!platform::NativeCalls().MoveFileExW(source.OpenForm().c_str(), destination->OpenForm().c_str(),
                                              MOVEFILE_DELAY_UNTIL_REBOOT)) {
         fileops::SetRefusal(::GetLastError());
     }
@@ -211,12 +209,10 @@ int32_t cFileFuncs::DeleteFile(std::wstring strFile) const {
     // Any error raised during the work, memory exhausted included, is a failure.
     try {
         fileops::ReleaseChecked();
-        fileops::SetRefusal(0);
-        const ListedPath path = JudgePathForFileCalls(strFile);
-        if (path.kind == PathKind::Refused) fileops::SetRefusal(path.refusal);
-        if (path.kind != PathKind::File) return kSourceMissing;
-        const CheckedFile file = OpenChecked(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
-        if (file.outcome == Reached::Failed) return FailedOrMissing(path);
+        const std::optional<ListedPath> path = fileops::JudgeForFileCall(strFile);
+        if (!path) return kSourceMissing;
+        const CheckedFile file = OpenChecked(*path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
+        if (file.outcome == Reached::Failed) return FailedOrMissing(*path);
         if (file.outcome != Reached::File) {
             if (file.outcome == Reached::Redirected) fileops::SetRefusal(file.error);
             return kSourceMissing;

@@ -69,11 +69,6 @@ unsigned long FinalFolderPath(const std::wstring& folder, std::wstring& final) {
     return ERROR_SUCCESS;
 }
 
-OwnFile OpenOwnFile(const std::wstring& path, const std::wstring& expected, unsigned long access,
-                    unsigned long share) {
-    return OpenExisting(path, expected, access, share);
-}
-
 OwnFile OpenOrCreateOwnFile(const std::wstring& path, const std::wstring& expected, unsigned long access,
                             unsigned long share) {
     for (int attempt = 0; attempt < 2; ++attempt) {

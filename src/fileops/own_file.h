@@ -31,12 +31,8 @@ unsigned long FinalFolderPath(const std::wstring& folder, std::wstring& final);
 
 // Opens the existing file at `path` (any full spelling) with `access` and `share`, checked
 // to be a plain file with one link whose final path is `expected` (compared in any letter
-// case).
-OwnFile OpenOwnFile(const std::wstring& path, const std::wstring& expected, unsigned long access,
-                    unsigned long share);
-
-// As OpenOwnFile, and when nothing is there creates the file new (never through a link
-// standing at the name, dangling or not).
+// case), and when nothing is there creates the file new (never through a link standing
+// at the name, dangling or not).
 OwnFile OpenOrCreateOwnFile(const std::wstring& path, const std::wstring& expected, unsigned long access,
                             unsigned long share);
 

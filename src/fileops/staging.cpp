@@ -5,6 +5,7 @@
 
 #include "fileops/checked_file.h"
 #include "fileops/pending_deletes.h"
+#include "platform/long_path.h"
 #include "platform/nt_file.h"
 #include "platform/win32.h"
 
@@ -36,7 +37,7 @@ std::vector<std::wstring> NamesEndingIn(const std::wstring& folder, const wchar_
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
     platform::UniqueFind search(
-        ::FindFirstFileW((L"\\\\?\\" + folder + L"\\*" + suffix).c_str(), &found));
+        ::FindFirstFileW(platform::LiteralForm(folder + L"\\*" + suffix).c_str(), &found));
     if (!search) return names;
     const size_t length = std::wcslen(suffix);
     do {
@@ -76,17 +77,15 @@ StagingFolder::StagingFolder(std::wstring folder) : path_(std::move(folder)) {
 
 unsigned long StagingFolder::OpenFolder(bool create) {
     if (open_) return ERROR_SUCCESS;
-    if (create && !::CreateDirectoryW((L"\\\\?\\" + path_).c_str(), nullptr) &&
+    if (create && !::CreateDirectoryW(platform::LiteralForm(path_).c_str(), nullptr) &&
         ::GetLastError() != ERROR_ALREADY_EXISTS) {
         return ::GetLastError();
     }
     if (const DWORD error = folder_.Open(path_)) return error;
     // The folder itself must be the one inside the service's folder, not a link to another.
-    std::wstring parent;
-    if (const DWORD error = FinalFolderPath(FolderOf(path_), parent)) return error;
-    if (!parent.empty() && parent.back() == L'\\') parent.pop_back();
-    const size_t slash = path_.find_last_of(L'\\');
-    if (!platform::SamePathText(folder_.FinalPath(), parent + path_.substr(slash))) {
+    OwnFolder parent;
+    if (const DWORD error = parent.Open(FolderOf(path_))) return error;
+    if (!platform::SamePathText(folder_.FinalPath(), parent.PathOf(LeafOf(path_)))) {
         return kErrorReparsePointEncountered;
     }
     open_ = true;
@@ -158,7 +157,7 @@ void StagingFolder::Sweep() {
         if (RemoveOwnFile(file) == ERROR_SUCCESS) Forget(name);
     }
     for (const std::wstring& name : NamesEndingIn(folder, kRecordSuffix)) {
-        if (::GetFileAttributesW((L"\\\\?\\" + folder_.PathOf(name + kStagedSuffix)).c_str()) ==
+        if (::GetFileAttributesW(platform::LiteralForm(folder_.PathOf(name + kStagedSuffix)).c_str()) ==
             INVALID_FILE_ATTRIBUTES) {
             Forget(name);
         }
@@ -175,7 +174,7 @@ bool StagingFolder::Read(const std::wstring& name, StagedFile& staged) {
     text.resize(got / sizeof(wchar_t));
     staged.name = name;
     if (!ParseRecord(text, staged)) return false;
-    staged.present = ::GetFileAttributesW((L"\\\\?\\" + folder_.PathOf(name + kStagedSuffix)).c_str()) !=
+    staged.present = ::GetFileAttributesW(platform::LiteralForm(folder_.PathOf(name + kStagedSuffix)).c_str()) !=
                      INVALID_FILE_ATTRIBUTES;
     return true;
 }
@@ -195,10 +194,9 @@ void StagingFolder::Forget(const std::wstring& name) const {
     if (record.state == OwnState::Opened) RemoveOwnFile(record);
 }
 
-unsigned long StagingFolder::Restore(const std::wstring& name) {
-    StagedFile staged;
-    if (!Read(name, staged)) return ERROR_FILE_NOT_FOUND;
+unsigned long StagingFolder::Restore(const StagedFile& staged) {
     if (!staged.present) return ERROR_FILE_NOT_FOUND;
+    const std::wstring& name = staged.name;
     const ListedPath destination = JudgePathForFileCalls(staged.listedPath);
     if (destination.kind != PathKind::File) return kErrorInvalidName;
     OwnFile file = folder_.OpenFile(name + kStagedSuffix, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,

@@ -53,16 +53,15 @@ public:
     // Reads one record; false when there is none of that name.
     bool Read(const std::wstring& name, StagedFile& staged);
 
-    // Moves a staged file back to its listed path, through its handle into the checked
-    // folder of that path, with its attributes; never over a file that stands there again
-    // (ERROR_FILE_EXISTS), never through a redirected folder (4395); then withdraws its
-    // restart request and removes its record. 0 or the error.
-    unsigned long Restore(const std::wstring& name);
+    // Moves a staged file, as Read gave it, back to its listed path, through its handle
+    // into the checked folder of that path, with its attributes; never over a file that
+    // stands there again (ERROR_FILE_EXISTS), never through a redirected folder (4395);
+    // then withdraws its restart request and removes its record. 0 or the error.
+    unsigned long Restore(const StagedFile& staged);
 
     // The folder checked and held open, created first when `create`: 0 or the error
     // (ERROR_PATH_NOT_FOUND when it is missing and not to be created).
     unsigned long OpenFolder(bool create);
-    const OwnFolder& Folder() const { return folder_; }
 
 private:
     void Forget(const std::wstring& name) const;  // removes a record

@@ -22,6 +22,15 @@ uint64_t Fnv1a(const std::wstring& text) {
 
 }  // namespace
 
+ListFileIdentity IdentityInFolder(const std::wstring& folderFinalPath, const std::wstring& name) {
+    // With a final backslash, so that a drive's root ("C:" alone is drive-relative) takes
+    // the literal form too; the backslash goes again after.
+    std::wstring folder = platform::LiteralForm(
+        !folderFinalPath.empty() && folderFinalPath.back() == L'\\' ? folderFinalPath : folderFinalPath + L'\\');
+    folder.pop_back();
+    return {std::move(folder), name};
+}
+
 DWORD IdentifyListFile(const std::wstring& fullPath, ListFileIdentity& identity) {
     const size_t slash = fullPath.find_last_of(L'\\');
     if (slash == std::wstring::npos) return ERROR_INVALID_NAME;
@@ -32,8 +41,6 @@ DWORD IdentifyListFile(const std::wstring& fullPath, ListFileIdentity& identity)
     // A share's root opens only with its backslash.
     if (error && folderSpelling.back() != L'\\') error = fileops::FinalFolderPath(folderSpelling + L'\\', folderPath);
     if (error) return error;
-    folderPath = platform::LiteralForm(folderPath);
-    if (!folderPath.empty() && folderPath.back() == L'\\') folderPath.pop_back();  // a drive root
 
     std::wstring name = fullPath.substr(slash + 1);
     // An 8.3 name becomes the long one; a pattern would name whatever it matched first.
@@ -42,14 +49,20 @@ DWORD IdentifyListFile(const std::wstring& fullPath, ListFileIdentity& identity)
         platform::UniqueFind search(::FindFirstFileW(platform::ExtendedPath(fullPath).c_str(), &found));
         if (search) name = found.cFileName;
     }
-    identity.folder = std::move(folderPath);
-    identity.name = std::move(name);
+    identity = IdentityInFolder(folderPath, name);
     return 0;
 }
 
 ListFileLock::ListFileLock(const std::wstring& fullPath, DWORD timeoutMs) {
     error_ = IdentifyListFile(fullPath, identity_);
-    if (error_) return;
+    if (!error_) Take(timeoutMs);
+}
+
+ListFileLock::ListFileLock(ListFileIdentity identity, DWORD timeoutMs) : identity_(std::move(identity)) {
+    Take(timeoutMs);
+}
+
+void ListFileLock::Take(DWORD timeoutMs) {
     // Spellings differ in letter case only where the file system ignores it.
     std::wstring key = identity_.Path();
     ::CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));

@@ -20,10 +20,13 @@ struct ListFileIdentity {
     std::wstring folder;  // the folder's final path ("\\?\C:\dir"), no trailing backslash
     std::wstring name;    // the file's long name as stored; as given when there is no file
 
-    // The file reached through its folder's final path; Beside(".x") is that path + ".x".
+    // The file reached through its folder's final path.
     std::wstring Path() const { return folder + L'\\' + name; }
-    std::wstring Beside(const wchar_t* suffix) const { return Path() + suffix; }
 };
+
+// The identity of `name` in the folder whose final path ("C:\dir"; "C:" or "C:\" for a
+// root) has been read already.
+ListFileIdentity IdentityInFolder(const std::wstring& folderFinalPath, const std::wstring& name);
 
 // Names the file that `fullPath` (a full path, any spelling) leads to. 0, or the error of
 // the folder's open or of reading its final path.
@@ -34,6 +37,8 @@ DWORD IdentifyListFile(const std::wstring& fullPath, ListFileIdentity& identity)
 class ListFileLock {
 public:
     explicit ListFileLock(const std::wstring& fullPath, DWORD timeoutMs = kListLockTimeoutMs);
+    // The lock of a file identified already.
+    ListFileLock(ListFileIdentity identity, DWORD timeoutMs);
     ~ListFileLock();
     ListFileLock(const ListFileLock&) = delete;
     ListFileLock& operator=(const ListFileLock&) = delete;
@@ -44,6 +49,8 @@ public:
     const ListFileIdentity& Identity() const { return identity_; }
 
 private:
+    void Take(DWORD timeoutMs);
+
     ListFileIdentity identity_;
     platform::UniqueHandle mutex_;
     DWORD error_ = 0;

@@ -93,9 +93,15 @@ void WriteList(const fileops::OwnFolder& folder, bool replace) {
 }
 
 // The update lock, held while the service rewrites the list; QuorvaneTool takes it for
-// every update. A lock that cannot be had in time counts as the file locked.
-DWORD LockError(const ListFileLock& lock) {
-    return lock.Error() == WAIT_TIMEOUT ? ERROR_LOCK_VIOLATION : lock.Error();
+// every update. The list is named through the service's folder, open already.
+ListFileIdentity ListIn(const fileops::OwnFolder& folder) {
+    return IdentityInFolder(folder.FinalPath(), kListFileName);
+}
+
+// A lock that cannot be had in time counts as the file locked.
+void RequireLock(const ListFileLock& lock) {
+    if (!lock.Error()) return;
+    throw platform::FileError(lock.Error() == WAIT_TIMEOUT ? ERROR_LOCK_VIOLATION : lock.Error(), kSource);
 }
 
 // There is no list: a fresh empty one, never over a file that appeared meanwhile (it is
@@ -103,8 +109,8 @@ DWORD LockError(const ListFileLock& lock) {
 void CreateMissing(const fileops::OwnFolder& folder, modRunReport::RunSummary& record) {
     record.list = ListState::Created;
     try {
-        const ListFileLock lock(ListFilePath(), kServiceListLockTimeoutMs);
-        if (lock.Error()) throw platform::FileError(LockError(lock), kSource);
+        const ListFileLock lock(ListIn(folder), kServiceListLockTimeoutMs);
+        RequireLock(lock);
         WriteList(folder, false);
     } catch (const std::exception& failure) {
         record.rewriteFailed = true;
@@ -117,8 +123,8 @@ void CreateMissing(const fileops::OwnFolder& folder, modRunReport::RunSummary& r
 // file at the list's name is still the one read. A copy is never replaced.
 void ReplaceDamaged(const fileops::OwnFolder& folder, const ReadFacts& read, modRunReport::RunSummary& record) {
     try {
-        const ListFileLock lock(ListFilePath(), kServiceListLockTimeoutMs);
-        if (lock.Error()) throw platform::FileError(LockError(lock), kSource);
+        const ListFileLock lock(ListIn(folder), kServiceListLockTimeoutMs);
+        RequireLock(lock);
         fileops::OwnFile again = folder.OpenFile(kListFileName, DELETE, platform::kShareAll);
         ReadFacts now;
         if (again.state != fileops::OwnState::Opened ||
@@ -229,8 +235,8 @@ void Save() {
     try {
         fileops::OwnFolder folder;
         if (const DWORD error = folder.Open(basQuorvaneService::AppDir())) throw platform::FileError(error, kSource);
-        const ListFileLock lock(ListFilePath(), kServiceListLockTimeoutMs);
-        if (lock.Error()) throw platform::FileError(LockError(lock), kSource);
+        const ListFileLock lock(ListIn(folder), kServiceListLockTimeoutMs);
+        RequireLock(lock);
         WriteList(folder, true);
     } catch (const std::exception& failure) {
         LogFailure(kSaveEntry, failure);

@@ -4,17 +4,11 @@
 #include <vector>
 
 #include "platform/handles.h"
+#include "platform/long_path.h"
 #include "platform/nt_file.h"
 
 namespace platform {
 namespace {
-
-
-std::wstring WithoutLiteralPrefix(std::wstring path) {
-    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
-    if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
-    return path;
-}
 
 bool PlatformFinalPath(HANDLE handle, std::wstring& path) {
     const auto call = NativeCalls().GetFinalPathNameByHandleW;
@@ -30,6 +24,30 @@ bool PlatformFinalPath(HANDLE handle, std::wstring& path) {
         }
         buffer.resize(length + 1);  // too small: the length asked for counts the NUL
     }
+}
+
+// The volume serial of a drive ('C'), read through a handle on it the first time the
+// drive is asked for and kept for the process: a serial query costs about half a
+// millisecond under Wine, a file number nothing.
+uint32_t DriveSerial(wchar_t drive, HANDLE onDrive) {
+    // A file system that reports no serial (some do not, under Wine a tmpfs among them)
+    // gives every file of the drive the serial 0: files of one drive are then told apart
+    // by their numbers alone, which is what they are compared by anyway.
+    const auto read = [onDrive] {
+        uint32_t serial = 0;
+        return QueryVolumeSerial(onDrive, serial) == ERROR_SUCCESS ? serial : 0;
+    };
+    static std::optional<uint32_t> known[26];
+    const int slot = (drive & ~0x20) - L'A';
+    if (slot < 0 || slot >= 26) return read();
+    if (!known[slot]) known[slot] = read();
+    return *known[slot];
+}
+
+// The identity read from the handle alone, its volume included.
+DWORD IdentityOf(HANDLE file, FileIdentity& identity) {
+    if (const DWORD error = QueryVolumeSerial(file, identity.volume)) return error;
+    return QueryFileNumber(file, identity.number);
 }
 
 bool IsUsableDrive(wchar_t letter) {
@@ -57,9 +75,7 @@ DWORD FinalPathThroughDrives(HANDLE handle, std::wstring& path) {
     }
     candidates.push_back(L"\\" + within);  // a share's path within its volume: "\server\share\..."
     for (const std::wstring& candidate : candidates) {
-        const std::wstring spelled =
-            candidate.rfind(L"\\\\", 0) == 0 ? L"\\\\?\\UNC" + candidate.substr(1) : L"\\\\?\\" + candidate;
-        UniqueFile other(::CreateFileW(spelled.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+        UniqueFile other(::CreateFileW(LiteralForm(candidate).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                                        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         FileIdentity reached;
         if (other && IdentityOf(other.get(), reached) == ERROR_SUCCESS && reached == held) {
@@ -72,32 +88,8 @@ DWORD FinalPathThroughDrives(HANDLE handle, std::wstring& path) {
 
 }  // namespace
 
-DWORD DriveSerial(wchar_t drive, HANDLE onDrive, uint32_t& serial) {
-    static std::optional<uint32_t> known[26];
-    const int slot = (drive & ~0x20) - L'A';
-    if (slot < 0 || slot >= 26) {
-        if (QueryVolumeSerial(onDrive, serial) != ERROR_SUCCESS) serial = 0;
-        return ERROR_SUCCESS;
-    }
-    if (!known[slot]) {
-        // A file system that reports no serial (some do not, under Wine a tmpfs among
-        // them) gives every file of the drive the serial 0: files of one drive are then
-        // told apart by their numbers alone, which is what they are compared by anyway.
-        uint32_t read = 0;
-        if (QueryVolumeSerial(onDrive, read) != ERROR_SUCCESS) read = 0;
-        known[slot] = read;
-    }
-    serial = *known[slot];
-    return ERROR_SUCCESS;
-}
-
 DWORD IdentityOnDrive(HANDLE file, wchar_t drive, FileIdentity& identity) {
-    if (const DWORD error = DriveSerial(drive, file, identity.volume)) return error;
-    return QueryFileNumber(file, identity.number);
-}
-
-DWORD IdentityOf(HANDLE file, FileIdentity& identity) {
-    if (const DWORD error = QueryVolumeSerial(file, identity.volume)) return error;
+    identity.volume = DriveSerial(drive, file);
     return QueryFileNumber(file, identity.number);
 }
 

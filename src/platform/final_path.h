@@ -18,17 +18,10 @@ struct FileIdentity {
     bool operator!=(const FileIdentity& other) const { return !(*this == other); }
 };
 
-// The volume serial of a drive ('C'), read through a handle on it the first time the
-// drive is asked for and kept for the process: a serial query costs about half a
-// millisecond under Wine, a file number nothing.
-DWORD DriveSerial(wchar_t drive, HANDLE onDrive, uint32_t& serial);
-
 // The identity of a file on `drive`, which the caller has already held the handle to (by
-// its final path).
+// its final path). The drive's volume serial is read once per process (a serial query
+// costs about half a millisecond under Wine, a file number nothing).
 DWORD IdentityOnDrive(HANDLE file, wchar_t drive, FileIdentity& identity);
-
-// The identity read from the handle alone, its volume included.
-DWORD IdentityOf(HANDLE file, FileIdentity& identity);
 
 // The final path of the object, "C:\dir\name" or "\\server\share\dir\name", without the
 // "\\?\" prefix. The platform's own answer where it has one (Vista on); otherwise (before

@@ -30,4 +30,10 @@ std::wstring LiteralForm(std::wstring_view path) {
     return std::wstring(path);
 }
 
+std::wstring WithoutLiteralPrefix(std::wstring path) {
+    if (StartsWith(path, L"\\\\?\\UNC\\")) return L"\\\\" + path.substr(8);
+    if (StartsWith(path, L"\\\\?\\")) path.erase(0, 4);
+    return path;
+}
+
 }  // namespace platform

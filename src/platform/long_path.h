@@ -19,4 +19,8 @@ std::wstring ExtendedPath(std::wstring_view path);
 // "\\?\" form is left as it is.
 std::wstring LiteralForm(std::wstring_view path);
 
+// The other way: "\\?\C:\x" gives "C:\x" and "\\?\UNC\server\share\x" gives
+// "\\server\share\x"; a path without the prefix is left as it is.
+std::wstring WithoutLiteralPrefix(std::wstring path);
+
 }  // namespace platform

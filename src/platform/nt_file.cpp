@@ -159,7 +159,6 @@ DWORD QueryStandard(HANDLE file, StandardFacts& facts) {
     if (error != ERROR_SUCCESS) return error;
     facts.size = static_cast<uint64_t>(standard.endOfFile.QuadPart);
     facts.links = standard.links;
-    facts.directory = standard.directory != 0;
     return ERROR_SUCCESS;
 }
 

@@ -45,7 +45,6 @@ private:
 struct StandardFacts {
     uint64_t size = 0;
     uint32_t links = 0;
-    bool directory = false;
 };
 
 DWORD QueryAttributes(HANDLE file, DWORD& attributes);  // with the reparse point bit
