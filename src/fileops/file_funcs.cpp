@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "fileops/checked_file.h"
+#include "fileops/own_file.h"
 #include "fileops/pending_deletes.h"
 #include "fileops/staging.h"
 #include "platform/long_path.h"
@@ -34,16 +35,14 @@ int32_t MoveAcrossVolumes(HANDLE source, HANDLE folder, const std::wstring& leaf
     if (platform::QueryBasics(source, basics) != ERROR_SUCCESS) return cFileFuncs::kFailed;
     platform::UniqueFile copy;
     std::wstring temporary;
-    for (int attempt = 0; attempt < 100 && !copy; ++attempt) {
-        temporary = L"~qmove-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                    std::to_wstring(::GetTickCount() + attempt) + L".tmp";
-        const DWORD error = platform::CreateNewFileIn(folder, temporary,
-                                                      GENERIC_WRITE | DELETE | FILE_WRITE_ATTRIBUTES, 0, copy);
-        if (error != ERROR_SUCCESS && error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
-            return cFileFuncs::kFailed;
-        }
+    const auto nameOf = [](int attempt) {
+        return L"~qmove-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+               std::to_wstring(::GetTickCount() + attempt) + L".tmp";
+    };
+    if (fileops::CreateUnderFreeName(folder, nameOf, GENERIC_WRITE | DELETE | FILE_WRITE_ATTRIBUTES, copy,
+                                     temporary) != ERROR_SUCCESS) {
+        return cFileFuncs::kFailed;
     }
-    if (!copy) return cFileFuncs::kFailed;
     auto abandon = [&copy] {
         platform::SetDeleteMark(copy.get(), true);
         return cFileFuncs::kFailed;

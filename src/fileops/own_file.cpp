@@ -126,6 +126,16 @@ unsigned long OwnFolder::RenameInto(HANDLE file, const std::wstring& name, bool 
     return platform::RenameOpenFile(file, folder_.get(), name, replace);
 }
 
+unsigned long CreateUnderFreeName(HANDLE folder, const std::function<std::wstring(int)>& nameOf,
+                                  unsigned long access, platform::UniqueFile& file, std::wstring& name) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = nameOf(attempt);
+        const DWORD error = platform::CreateNewFileIn(folder, name, access, 0, file);
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return error;
+    }
+    return ERROR_ALREADY_EXISTS;
+}
+
 unsigned long WriteAllFlushed(HANDLE file, const void* bytes, size_t size) {
     DWORD written = 0;
     if (!::WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr)) return ::GetLastError();

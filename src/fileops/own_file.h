@@ -4,6 +4,7 @@
 // but they lie in a folder whose names a link could stand at: they are opened without
 // following a reparse point and used only when what was opened is a plain file with one
 // link at the path expected, and they are created new, never over a name already there.
+#include <functional>
 #include <string>
 
 #include "platform/handles.h"
@@ -64,6 +65,12 @@ private:
     platform::UniqueFile folder_;
     std::wstring final_;
 };
+
+// Creates a file new in the open folder under the first free name of the 100 that
+// `nameOf(0)` to `nameOf(99)` give: 0 with the file and its name, ERROR_ALREADY_EXISTS
+// when every one was taken, or the error of the create.
+unsigned long CreateUnderFreeName(HANDLE folder, const std::function<std::wstring(int)>& nameOf,
+                                  unsigned long access, platform::UniqueFile& file, std::wstring& name);
 
 // Writes all of the bytes with one write and flushes them to disk. 0, or the error (a
 // short write, which reports none of its own, counts as a full disk).

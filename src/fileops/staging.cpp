@@ -102,19 +102,20 @@ unsigned long StagingFolder::Stage(const CheckedFile& file, const std::wstring& 
     // A name of its own: the time of staging, the process and a sequence number.
     FILETIME now;
     ::GetSystemTimeAsFileTime(&now);
-    OwnFile record;
-    std::wstring name;
-    for (int attempt = 0; attempt < 100 && record.state != OwnState::Opened; ++attempt) {
+    const auto nameOf = [this, &now](int) {
         wchar_t text[64];
         std::swprintf(text, 64, L"%08lX%08lX-%lX-%u", now.dwHighDateTime, now.dwLowDateTime,
                       ::GetCurrentProcessId(), ++sequence_);
-        name = text;
-        const DWORD error = platform::CreateNewFileIn(folder_.Handle(), name + kRecordSuffix,
-                                                      GENERIC_WRITE | DELETE | SYNCHRONIZE, 0, record.handle);
-        if (error == ERROR_SUCCESS) record.state = OwnState::Opened;
-        else if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return error;
+        return text + std::wstring(kRecordSuffix);
+    };
+    OwnFile record;
+    std::wstring recordName;
+    if (const DWORD error = CreateUnderFreeName(folder_.Handle(), nameOf, GENERIC_WRITE | DELETE | SYNCHRONIZE,
+                                                record.handle, recordName)) {
+        return error;
     }
-    if (record.state != OwnState::Opened) return ERROR_ALREADY_EXISTS;
+    record.state = OwnState::Opened;
+    const std::wstring name = recordName.substr(0, recordName.size() - std::wcslen(kRecordSuffix));
 
     const std::wstring text = RecordText(listedPath, attributes);
     DWORD error = WriteAllFlushed(record.handle.get(), text.data(), text.size() * sizeof(wchar_t));
