@@ -22,9 +22,7 @@ bool HasControlCharacter(std::wstring_view text) {
 }
 
 std::wstring ShownText(std::wstring_view text) {
-    std::wstring shown(text);
-    basQuorvaneService::ReplaceControlCharacters(shown, L'?');
-    return shown;
+    return basQuorvaneService::WithControlCharactersReplaced(text, L'?');
 }
 
 bool IsSingleKeyName(std::wstring_view name) {

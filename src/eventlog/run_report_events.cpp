@@ -54,14 +54,6 @@ RunEvent RunOwnEvent(const RunSummary& summary) {
     return event;
 }
 
-// A listed path may hold control characters; in an insert they would break the message's
-// lines, and a NUL would cut the text short.
-std::wstring ShownPath(const std::wstring& path) {
-    std::wstring shown = path;
-    basQuorvaneService::ReplaceControlCharacters(shown, L'?');
-    return shown;
-}
-
 }  // namespace
 
 std::vector<RunEvent> EventsOfRun(const RunSummary& summary, ErrorTextFunction errorText) {
@@ -70,8 +62,11 @@ std::vector<RunEvent> EventsOfRun(const RunSummary& summary, ErrorTextFunction e
     events.reserve(ownEvents + 2);
     for (size_t i = 0; i < ownEvents; ++i) {
         const RefusedEntry& refusal = summary.refusals[i];
+        // A listed path may hold control characters; in an insert they would break the
+        // message's lines, and a NUL would cut the text short.
         events.push_back({kEventRefused,
-                          {ShownPath(refusal.path), std::to_wstring(refusal.error),
+                          {basQuorvaneService::WithControlCharactersReplaced(refusal.path, L'?'),
+                           std::to_wstring(refusal.error),
                            OrNotApplicable(errorText(refusal.error))}});
     }
     const uint32_t refused = RefusedInAll(summary);
