@@ -197,8 +197,6 @@ void ShowText(const LogFile& log, uint64_t from, const std::vector<RunTally>& ru
     Out(text);
 }
 
-void OutAscii(const std::string& text) { Out(std::wstring(text.begin(), text.end())); }
-
 void RunObjectStart(JsonWriter& json, const RunTally& run) {
     json.BeginObject().Key("started").Bool(run.begins).Key("finished").Bool(run.finished);
     json.Key("first").String(run.firstTime).Key("last").String(run.lastTime);
@@ -233,8 +231,7 @@ void ShowJson(const std::wstring& path, const LogFile& log, uint64_t from,
         if (json.Text().size() >= kOutputChunk) OutAscii(json.TakeText());
     });
     if (run > 0) json.EndArray().EndObject();
-    json.EndArray().EndObject();
-    OutAscii(json.TakeText() + "\r\n");
+    OutJson(json.EndArray().EndObject());
 }
 
 }  // namespace
