@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "eventlog/message_source.h"
 #include "platform/handles.h"
 #include "platform/long_path.h"
 #include "platform/text.h"
@@ -158,11 +159,6 @@ std::vector<RunTally> TallyRuns(const LogFile& log, uint64_t from) {
     return runs;
 }
 
-std::wstring WithoutFinalCrLf(const std::wstring& text) {
-    return text.size() >= 2 && text.compare(text.size() - 2, 2, L"\r\n") == 0 ? text.substr(0, text.size() - 2)
-                                                                             : text;
-}
-
 std::wstring RunHeading(const RunTally& run) {
     std::wstring text = run.begins ? L"Run" : L"Before the first run";
     if (!run.firstTime.empty()) text += L" from " + run.firstTime + L" to " + run.lastTime;
@@ -177,9 +173,11 @@ std::wstring RunHeading(const RunTally& run) {
 // give them; a control character shows as '?'.
 std::wstring ItemLine(const LogItem& item) {
     if (!item.entry) return L"(unparsed)\t\t" + ShownText(item.text) + L"\r\n";
+    std::wstring message = item.message;
+    modFormatMsg::TrimFinalCrLf(message);
     return ShownText(item.time) + L"\t" + std::to_wstring(item.errorLine) + L":" +
            std::to_wstring(item.errorNumber) + L":" + ShownText(item.description) + L"\t" +
-           ShownText(WithoutFinalCrLf(item.message)) + L"\r\n";
+           ShownText(message) + L"\r\n";
 }
 
 void ShowText(const LogFile& log, uint64_t from, const std::vector<RunTally>& runs) {
