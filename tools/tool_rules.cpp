@@ -33,6 +33,13 @@ bool IsSingleKeyName(std::wstring_view name) {
     return false;
 }
 
+std::wstring HexCode(uint32_t code) {
+    constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+    std::wstring text = L"0x";
+    for (int shift = 28; shift >= 0; shift -= 4) text += kDigits[(code >> shift) & 0xF];
+    return text;
+}
+
 unsigned RedirectedCodePage(bool utf8Asked, unsigned consoleOutputCodePage, unsigned ansiCodePage) {
     if (utf8Asked) return kUtf8CodePage;
     return consoleOutputCodePage != 0 ? consoleOutputCodePage : ansiCodePage;
