@@ -140,22 +140,26 @@ uint64_t StartOfLastRuns(const LogFile& log, size_t runs) {
     return finder.Offset();
 }
 
-// The entries from `from` to the end, each with whether it begins a run.
-void ReadItems(const LogFile& log, uint64_t from, const LogReader::Sink& sink) {
-    LogReader reader(sink);
+// The entries from `from` to the end, run by run: `runStarts` with the run's index and
+// whether an entry begins it (false for lines before the first run), then `take` with
+// each of its entries. Returns the number of runs.
+size_t ReadRuns(const LogFile& log, uint64_t from, const std::function<void(size_t, bool)>& runStarts,
+                const std::function<void(const LogItem&)>& take) {
+    size_t runs = 0;
+    LogReader reader([&](const LogItem& item, bool beginsRun) {
+        if (beginsRun || runs == 0) runStarts(runs++, beginsRun);
+        take(item);
+    });
     log.ForEachLine(from, [&](std::string_view line) { reader.Line(platform::FromAnsi(line)); });
     reader.Finish();
+    return runs;
 }
 
 std::vector<RunTally> TallyRuns(const LogFile& log, uint64_t from) {
     std::vector<RunTally> runs;
-    ReadItems(log, from, [&](const LogItem& item, bool beginsRun) {
-        if (beginsRun || runs.empty()) {
-            runs.emplace_back();
-            runs.back().begins = beginsRun;
-        }
-        runs.back().Add(item);
-    });
+    ReadRuns(
+        log, from, [&](size_t, bool begins) { runs.emplace_back().begins = begins; },
+        [&](const LogItem& item) { runs.back().Add(item); });
     return runs;
 }
 
@@ -180,18 +184,20 @@ std::wstring ItemLine(const LogItem& item) {
            ShownText(message) + L"\r\n";
 }
 
+// The shows read the log a second time; a run the first reading did not see (the file
+// rewritten in place meanwhile) goes without its heading.
 void ShowText(const LogFile& log, uint64_t from, const std::vector<RunTally>& runs) {
     std::wstring text;
-    size_t run = 0;
-    ReadItems(log, from, [&](const LogItem& item, bool beginsRun) {
-        if (beginsRun || run == 0) {
+    ReadRuns(
+        log, from,
+        [&](size_t run, bool) {
             if (run > 0) text += L"\r\n";
             if (run < runs.size()) text += RunHeading(runs[run]);
-            ++run;
-        }
-        text += ItemLine(item);
-        if (text.size() >= kOutputChunk) Out(std::exchange(text, {}));
-    });
+        },
+        [&](const LogItem& item) {
+            text += ItemLine(item);
+            if (text.size() >= kOutputChunk) Out(std::exchange(text, {}));
+        });
     Out(text);
 }
 
@@ -210,25 +216,25 @@ void ShowJson(const std::wstring& path, const LogFile& log, uint64_t from,
               const std::vector<RunTally>& runs) {
     JsonWriter json;
     json.BeginObject().Key("file").String(path).Key("runs").BeginArray();
-    size_t run = 0;
-    ReadItems(log, from, [&](const LogItem& item, bool beginsRun) {
-        if (beginsRun || run == 0) {
+    const size_t shown = ReadRuns(
+        log, from,
+        [&](size_t run, bool) {
             if (run > 0) json.EndArray().EndObject();
             if (run < runs.size()) RunObjectStart(json, runs[run]);
-            ++run;
-        }
-        json.BeginObject();
-        if (item.entry) {
-            json.Key("time").String(item.time).Key("line").Number(item.errorLine);
-            json.Key("number").Number(item.errorNumber).Key("description").String(item.description);
-            json.Key("message").String(item.message);
-        } else {
-            json.Key("text").String(item.text);
-        }
-        json.EndObject();
-        if (json.Text().size() >= kOutputChunk) OutAscii(json.TakeText());
-    });
-    if (run > 0) json.EndArray().EndObject();
+        },
+        [&](const LogItem& item) {
+            json.BeginObject();
+            if (item.entry) {
+                json.Key("time").String(item.time).Key("line").Number(item.errorLine);
+                json.Key("number").Number(item.errorNumber).Key("description").String(item.description);
+                json.Key("message").String(item.message);
+            } else {
+                json.Key("text").String(item.text);
+            }
+            json.EndObject();
+            if (json.Text().size() >= kOutputChunk) OutAscii(json.TakeText());
+        });
+    if (shown > 0) json.EndArray().EndObject();
     OutJson(json.EndArray().EndObject());
 }
 
