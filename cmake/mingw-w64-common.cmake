@@ -1,5 +1,12 @@
 # What both mingw-w64 toolchains share; included by mingw-w64-x86_64.cmake and
-# mingw-w64-i686.cmake after they set MINGW_TRIPLET and QUORVANE_PE_VERSION_MAJOR/MINOR.
+# mingw-w64-i686.cmake after they set CMAKE_SYSTEM_PROCESSOR and QUORVANE_PE_VERSION_MINOR.
+set(CMAKE_SYSTEM_NAME Windows)
+set(MINGW_TRIPLET ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
+# NT 5.x: each architecture file sets the minor version of its oldest system.
+set(QUORVANE_PE_VERSION_MAJOR 5)
+
+# The win32 thread model: the posix one brings winpthreads, whose GetTickCount64 and SRW
+# locks XP and Server 2003 lack.
 set(CMAKE_C_COMPILER   ${MINGW_TRIPLET}-gcc-win32)
 set(CMAKE_CXX_COMPILER ${MINGW_TRIPLET}-g++-win32)
 set(CMAKE_RC_COMPILER  ${MINGW_TRIPLET}-windres)

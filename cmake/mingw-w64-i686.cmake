@@ -1,10 +1,6 @@
-# Cross-compiles for 32-bit Windows with mingw-w64, win32 thread model. The executables
-# cannot run on machines whose kernel lacks 32-bit emulation; scripts/test.sh checks.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles for 32-bit Windows with mingw-w64. The executables cannot run on machines
+# whose kernel lacks 32-bit emulation; scripts/test.sh checks.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(MINGW_TRIPLET i686-w64-mingw32)
 # NT 5.1: XP SP3.
-set(QUORVANE_PE_VERSION_MAJOR 5)
 set(QUORVANE_PE_VERSION_MINOR 1)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

@@ -28,16 +28,22 @@ scripts/check-imports.sh build/windows/bin x64 || import_check_failed+=(x64)
 scripts/check-imports.sh build/windows-x86/bin x86 || import_check_failed+=(x86)
 
 source scripts/wine-env.sh
-fresh_prefix() {  # fresh_prefix DIR: a test prefix, with what a killed run left undone first
+# fresh_prefix DIR: a test prefix with its server kept up, stopped on any exit until
+# end_prefix; what a killed run left undone goes first.
+fresh_prefix() {
+  trap wine_env_stop EXIT
   # A read-only-folder fault test killed half-way leaves its immutable folder in the old
   # prefix, and the full-disk test its tmpfs; either would stop the prefix from being removed.
   chattr -R -i "$1/drive_c/quorvane-immutable" 2>/dev/null || true
   umount "$1/drive_c/quorvane-full" 2>/dev/null || true
   wine_env_start "$1"
+  wine_env_persist
 }
-trap wine_env_stop EXIT
+end_prefix() {
+  wine_env_stop
+  trap - EXIT
+}
 fresh_prefix "$root/build/windows/wineprefix-test"
-wine_env_persist
 ctest --preset windows -j2
 
 # Whether this Wine runs a 32-bit program at all: a tiny one that prints a line.
@@ -46,16 +52,12 @@ mkdir -p "$probe_dir"
 printf '#include <stdio.h>\nint main(void) { puts("32-bit ok"); return 0; }\n' >"$probe_dir/probe.c"
 i686-w64-mingw32-gcc-win32 -o "$probe_dir/probe.exe" "$probe_dir/probe.c"
 WINEDEBUG=err+all timeout 60 wine "$probe_dir/probe.exe" >"$probe_dir/out.txt" 2>"$probe_dir/err.txt" </dev/null || true
-wine_env_stop
-trap - EXIT
+end_prefix
 
 if [ "$(tr -d '\r' <"$probe_dir/out.txt")" = "32-bit ok" ]; then
-  trap wine_env_stop EXIT
   fresh_prefix "$root/build/windows-x86/wineprefix-test"
-  wine_env_persist
   ctest --preset windows-x86 -j2
-  wine_env_stop
-  trap - EXIT
+  end_prefix
 else
   why=$(grep -m1 -E "wine32 is missing|load_wow64_ntdll|Exec format error" "$probe_dir/err.txt" || true)
   kernel=$(dmesg 2>/dev/null | grep -m1 -o "32-bit emulation disabled" || true)
@@ -73,9 +75,7 @@ fi
 # The selection again, with Wine reporting XP x64 / Server 2003 SP2. Wine still exports the
 # later calls in this mode: it shows behaviour, and the import check shows loading.
 xp_start=$SECONDS
-trap wine_env_stop EXIT
 fresh_prefix "$root/build/windows/wineprefix-winxp64"
-wine_env_persist
 # Read by each process as it starts, the services among them.
 wine reg add 'HKCU\Software\Wine' /v Version /d winxp64 /f >/dev/null 2>&1 </dev/null
 wine build/windows/bin/QuorvaneTool.exe osversion >"$root/build/windows/winxp64-osversion.txt" \
@@ -85,8 +85,7 @@ reported=$(head -n 1 "$root/build/windows/winxp64-osversion.txt" | tr -d '\r')
   { echo "test: the winxp64 prefix reports '$reported', not Windows NT 5.2 Build 3790 SP 2" >&2; exit 1; }
 echo "test: winxp64 prefix: QuorvaneTool osversion says $reported"
 ctest --preset windows -j2 -R "^($(IFS='|'; echo "${xp_mode_tests[*]}"))\$"
-wine_env_stop
-trap - EXIT
+end_prefix
 echo "test: the winxp64 selection took $((SECONDS - xp_start)) s"
 
 # The same pure code built for the host, under AddressSanitizer and UBSan.

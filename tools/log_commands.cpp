@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "eventlog/message_source.h"
 #include "platform/handles.h"
 #include "platform/long_path.h"
 #include "platform/text.h"
@@ -139,28 +140,27 @@ uint64_t StartOfLastRuns(const LogFile& log, size_t runs) {
     return finder.Offset();
 }
 
-// The entries from `from` to the end, each with whether it begins a run.
-void ReadItems(const LogFile& log, uint64_t from, const LogReader::Sink& sink) {
-    LogReader reader(sink);
+// The entries from `from` to the end, run by run: `runStarts` with the run's index and
+// whether an entry begins it (false for lines before the first run), then `take` with
+// each of its entries. Returns the number of runs.
+size_t ReadRuns(const LogFile& log, uint64_t from, const std::function<void(size_t, bool)>& runStarts,
+                const std::function<void(const LogItem&)>& take) {
+    size_t runs = 0;
+    LogReader reader([&](const LogItem& item, bool beginsRun) {
+        if (beginsRun || runs == 0) runStarts(runs++, beginsRun);
+        take(item);
+    });
     log.ForEachLine(from, [&](std::string_view line) { reader.Line(platform::FromAnsi(line)); });
     reader.Finish();
+    return runs;
 }
 
 std::vector<RunTally> TallyRuns(const LogFile& log, uint64_t from) {
     std::vector<RunTally> runs;
-    ReadItems(log, from, [&](const LogItem& item, bool beginsRun) {
-        if (beginsRun || runs.empty()) {
-            runs.emplace_back();
-            runs.back().begins = beginsRun;
-        }
-        runs.back().Add(item);
-    });
+    ReadRuns(
+        log, from, [&](size_t, bool begins) { runs.emplace_back().begins = begins; },
+        [&](const LogItem& item) { runs.back().Add(item); });
     return runs;
-}
-
-std::wstring WithoutFinalCrLf(const std::wstring& text) {
-    return text.size() >= 2 && text.compare(text.size() - 2, 2, L"\r\n") == 0 ? text.substr(0, text.size() - 2)
-                                                                             : text;
 }
 
 std::wstring RunHeading(const RunTally& run) {
@@ -177,27 +177,29 @@ std::wstring RunHeading(const RunTally& run) {
 // give them; a control character shows as '?'.
 std::wstring ItemLine(const LogItem& item) {
     if (!item.entry) return L"(unparsed)\t\t" + ShownText(item.text) + L"\r\n";
+    std::wstring message = item.message;
+    modFormatMsg::TrimFinalCrLf(message);
     return ShownText(item.time) + L"\t" + std::to_wstring(item.errorLine) + L":" +
            std::to_wstring(item.errorNumber) + L":" + ShownText(item.description) + L"\t" +
-           ShownText(WithoutFinalCrLf(item.message)) + L"\r\n";
+           ShownText(message) + L"\r\n";
 }
 
+// The shows read the log a second time; a run the first reading did not see (the file
+// rewritten in place meanwhile) goes without its heading.
 void ShowText(const LogFile& log, uint64_t from, const std::vector<RunTally>& runs) {
     std::wstring text;
-    size_t run = 0;
-    ReadItems(log, from, [&](const LogItem& item, bool beginsRun) {
-        if (beginsRun || run == 0) {
+    ReadRuns(
+        log, from,
+        [&](size_t run, bool) {
             if (run > 0) text += L"\r\n";
             if (run < runs.size()) text += RunHeading(runs[run]);
-            ++run;
-        }
-        text += ItemLine(item);
-        if (text.size() >= kOutputChunk) Out(std::exchange(text, {}));
-    });
+        },
+        [&](const LogItem& item) {
+            text += ItemLine(item);
+            if (text.size() >= kOutputChunk) Out(std::exchange(text, {}));
+        });
     Out(text);
 }
-
-void OutAscii(const std::string& text) { Out(std::wstring(text.begin(), text.end())); }
 
 void RunObjectStart(JsonWriter& json, const RunTally& run) {
     json.BeginObject().Key("started").Bool(run.begins).Key("finished").Bool(run.finished);
@@ -214,27 +216,26 @@ void ShowJson(const std::wstring& path, const LogFile& log, uint64_t from,
               const std::vector<RunTally>& runs) {
     JsonWriter json;
     json.BeginObject().Key("file").String(path).Key("runs").BeginArray();
-    size_t run = 0;
-    ReadItems(log, from, [&](const LogItem& item, bool beginsRun) {
-        if (beginsRun || run == 0) {
+    const size_t shown = ReadRuns(
+        log, from,
+        [&](size_t run, bool) {
             if (run > 0) json.EndArray().EndObject();
             if (run < runs.size()) RunObjectStart(json, runs[run]);
-            ++run;
-        }
-        json.BeginObject();
-        if (item.entry) {
-            json.Key("time").String(item.time).Key("line").Number(item.errorLine);
-            json.Key("number").Number(item.errorNumber).Key("description").String(item.description);
-            json.Key("message").String(item.message);
-        } else {
-            json.Key("text").String(item.text);
-        }
-        json.EndObject();
-        if (json.Text().size() >= kOutputChunk) OutAscii(json.TakeText());
-    });
-    if (run > 0) json.EndArray().EndObject();
-    json.EndArray().EndObject();
-    OutAscii(json.TakeText() + "\r\n");
+        },
+        [&](const LogItem& item) {
+            json.BeginObject();
+            if (item.entry) {
+                json.Key("time").String(item.time).Key("line").Number(item.errorLine);
+                json.Key("number").Number(item.errorNumber).Key("description").String(item.description);
+                json.Key("message").String(item.message);
+            } else {
+                json.Key("text").String(item.text);
+            }
+            json.EndObject();
+            if (json.Text().size() >= kOutputChunk) OutAscii(json.TakeText());
+        });
+    if (shown > 0) json.EndArray().EndObject();
+    OutJson(json.EndArray().EndObject());
 }
 
 }  // namespace

@@ -90,10 +90,7 @@ void LogReader::Line(std::wstring_view line) {
     if (std::optional<HeaderFields> header = ParseHeaderLine(line)) {
         LogItem item;
         item.entry = true;
-        item.time = std::move(header->time);
-        item.errorLine = header->errorLine;
-        item.errorNumber = header->errorNumber;
-        item.description = std::move(header->description);
+        static_cast<HeaderFields&>(item) = std::move(*header);
         awaitingMessage_ = std::move(item);
         headerLine_ = line;
         return;

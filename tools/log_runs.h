@@ -23,24 +23,20 @@ enum class EntryKind {
     Other,
 };
 
-// One entry (a header line and its message line), or a line that is no entry, kept as
-// it stands.
-struct LogItem {
-    bool entry = false;
+struct HeaderFields {
     std::wstring time;  // the header's date and time text
     int32_t errorLine = 0;
     int32_t errorNumber = 0;
     std::wstring description;
+};
+
+// One entry (a header line and its message line), or a line that is no entry, kept as
+// it stands; the header's fields are empty for the latter.
+struct LogItem : HeaderFields {
+    bool entry = false;
     std::wstring message;  // a message that ended in CR LF (the separator) keeps it
     std::wstring text;     // a line that is no entry
     EntryKind kind = EntryKind::Other;
-};
-
-struct HeaderFields {
-    std::wstring time;
-    int32_t errorLine = 0;
-    int32_t errorNumber = 0;
-    std::wstring description;
 };
 
 // "date-time TAB line:number:description"; nothing for any other line.
@@ -67,7 +63,7 @@ private:
     Sink sink_;
     std::optional<LogItem> awaitingMessage_;  // a header whose message line comes next
     std::optional<LogItem> held_;             // an entry whose message may end in CR LF
-    std::wstring headerLine_;
+    std::wstring headerLine_;  // as written: the parsed fields do not give it back byte for byte
     bool afterStart_ = false;  // the last entry was a start entry
 };
 

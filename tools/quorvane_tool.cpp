@@ -1,7 +1,6 @@
 // QuorvaneTool: the pending reboot list, the activity log, error texts, event sources and
 // the OS verdict from a script or a console. Exit status 0 on success, 1 when the operation
 // failed, 2 for a usage error.
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "tools/system_commands.h"
 #include "tools/tool_args.h"
 #include "tools/tool_output.h"
+#include "tools/tool_rules.h"
 
 #include <shellapi.h>
 
@@ -186,9 +186,8 @@ int main() {
         Err(L"QuorvaneTool: " + failure.message + L"\r\n");
         return kExitFailed;
     } catch (const platform::RaisedError& raised) {
-        wchar_t number[16];
-        swprintf(number, 16, L"0x%08X", static_cast<unsigned>(raised.Number()));
-        Err(std::wstring(number) + L"\t" + raised.Source() + L"\t" + raised.Description() + L"\r\n");
+        Err(HexCode(static_cast<uint32_t>(raised.Number())) + L"\t" + raised.Source() + L"\t" +
+            raised.Description() + L"\r\n");
         return kExitFailed;
     } catch (const std::exception& error) {
         Err(L"QuorvaneTool: " + platform::FromUtf8(error.what()) + L"\r\n");

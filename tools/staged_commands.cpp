@@ -1,7 +1,5 @@
 #include "tools/staged_commands.h"
 
-#include <cstdio>
-
 #include "activitylog/activity_log.h"
 #include "fileops/listed_path.h"
 #include "fileops/staging.h"
@@ -21,12 +19,6 @@ std::wstring ServiceFolder(const ParsedArgs& args) {
     return folder;
 }
 
-std::wstring Hex(uint32_t value) {
-    wchar_t text[16];
-    std::swprintf(text, 16, L"0x%08X", value);
-    return text;
-}
-
 int List(fileops::StagingFolder& staging, bool json) {
     const std::vector<fileops::StagedFile> files = staging.List();
     if (json) {
@@ -34,7 +26,7 @@ int List(fileops::StagingFolder& staging, bool json) {
         writer.BeginObject().Key("folder").String(staging.Path()).Key("staged").BeginArray();
         for (const fileops::StagedFile& file : files) {
             writer.BeginObject().Key("name").String(file.name).Key("path").String(file.listedPath);
-            writer.Key("attributes").String(Hex(file.attributes)).Key("present").Bool(file.present).EndObject();
+            writer.Key("attributes").String(HexCode(file.attributes)).Key("present").Bool(file.present).EndObject();
         }
         OutJson(writer.EndArray().EndObject());
         return kExitOk;

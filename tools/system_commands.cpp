@@ -1,7 +1,5 @@
 #include "tools/system_commands.h"
 
-#include <cstdio>
-
 #include "eventlog/format_msg.h"
 #include "eventlog/register_event_source.h"
 #include "osversion/os_version.h"
@@ -39,11 +37,9 @@ int ErrorText(const ParsedArgs& args) {
     const std::wstring text = modFormatMsg::SystemErrorText(*code);
     if (text.empty()) throw ToolFailure{L"the system has no message for the code " + args.positional[0]};
     if (args.switches.count(L"--json")) {
-        char hex[16];
-        snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(*code));
         JsonWriter json;
         json.BeginObject().Key("code").Number(*code);
-        json.Key("hex").String(std::wstring(hex, hex + 10)).Key("text").String(text).EndObject();
+        json.Key("hex").String(HexCode(static_cast<uint32_t>(*code))).Key("text").String(text).EndObject();
         OutJson(json);
         return kExitOk;
     }

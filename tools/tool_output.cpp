@@ -35,9 +35,8 @@ void Out(const std::wstring& text) { Write(STD_OUTPUT_HANDLE, text); }
 
 void Err(const std::wstring& text) { Write(STD_ERROR_HANDLE, text); }
 
-void OutJson(const JsonWriter& json) {
-    const std::string& text = json.Text();
-    Out(std::wstring(text.begin(), text.end()) + L"\r\n");
-}
+void OutAscii(const std::string& text) { Out(std::wstring(text.begin(), text.end())); }
+
+void OutJson(const JsonWriter& json) { OutAscii(json.Text() + "\r\n"); }
 
 }  // namespace quorvane_tool

@@ -15,7 +15,11 @@ void UseUtf8();
 void Out(const std::wstring& text);
 void Err(const std::wstring& text);
 
-// One JSON document on one line (ASCII only, so any code page shows it alike).
+// ASCII text as it stands (JSON text, which the writer keeps to ASCII).
+void OutAscii(const std::string& text);
+
+// One JSON document on one line (ASCII only, so any code page shows it alike), or the rest
+// of one whose start already went out through OutAscii.
 void OutJson(const JsonWriter& json);
 
 }  // namespace quorvane_tool

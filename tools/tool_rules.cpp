@@ -22,9 +22,7 @@ bool HasControlCharacter(std::wstring_view text) {
 }
 
 std::wstring ShownText(std::wstring_view text) {
-    std::wstring shown(text);
-    basQuorvaneService::ReplaceControlCharacters(shown, L'?');
-    return shown;
+    return basQuorvaneService::WithControlCharactersReplaced(text, L'?');
 }
 
 bool IsSingleKeyName(std::wstring_view name) {
@@ -33,6 +31,13 @@ bool IsSingleKeyName(std::wstring_view name) {
         if (!IsWhiteSpace(c)) return true;
     }
     return false;
+}
+
+std::wstring HexCode(uint32_t code) {
+    constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+    std::wstring text = L"0x";
+    for (int shift = 28; shift >= 0; shift -= 4) text += kDigits[(code >> shift) & 0xF];
+    return text;
 }
 
 unsigned RedirectedCodePage(bool utf8Asked, unsigned consoleOutputCodePage, unsigned ansiCodePage) {

@@ -1,6 +1,7 @@
 #pragma once
 // Decisions of QuorvaneTool that need no Windows API: which texts it takes, how it shows
 // the ones it cannot show whole, and the code page of its redirected output.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,9 @@ std::wstring ShownText(std::wstring_view text);
 // alone, and without a backslash. Anything else would make an event source's key path
 // name the log's own key, or another key of the event log service.
 bool IsSingleKeyName(std::wstring_view name);
+
+// An error number or attribute word as the tool shows it: 0x and eight upper-case digits.
+std::wstring HexCode(uint32_t code);
 
 inline constexpr unsigned kUtf8CodePage = 65001;
 

@@ -34,6 +34,12 @@ void ReplaceControlCharacters(std::wstring& text, wchar_t replacement) {
     }
 }
 
+std::wstring WithControlCharactersReplaced(std::wstring_view text, wchar_t replacement) {
+    std::wstring replaced(text);
+    ReplaceControlCharacters(replaced, replacement);
+    return replaced;
+}
+
 std::wstring DirectoryOf(std::wstring_view modulePath) {
     const size_t slash = modulePath.find_last_of(L"\\/");
     std::wstring dir(slash == std::wstring_view::npos ? std::wstring_view{}

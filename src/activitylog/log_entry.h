@@ -25,6 +25,9 @@ std::wstring FormatLogEntry(std::wstring_view dateTime, const ErrorRecord& error
 // taken from outside cannot break a log line and forge entries.
 void ReplaceControlCharacters(std::wstring& text, wchar_t replacement);
 
+// A copy of `text` with ReplaceControlCharacters applied.
+std::wstring WithControlCharactersReplaced(std::wstring_view text, wchar_t replacement);
+
 // The directory of a module path with exactly one trailing backslash.
 std::wstring DirectoryOf(std::wstring_view modulePath);
 

@@ -56,9 +56,7 @@ std::wstring SystemErrorText(int32_t code, const MessageCalls& calls) {
 
 std::wstring TrimmedErrorText(int32_t code) {
     std::wstring text = SystemErrorText(code);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
-        text.pop_back();
-    }
+    TrimTrailingBreaksAndBlanks(text);
     return text;
 }
 

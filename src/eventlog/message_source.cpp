@@ -22,4 +22,10 @@ void TrimFinalCrLf(std::wstring& text) {
     if (n >= 2 && text[n - 2] == L'\r' && text[n - 1] == L'\n') text.resize(n - 2);
 }
 
+void TrimTrailingBreaksAndBlanks(std::wstring& text) {
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
+        text.pop_back();
+    }
+}
+
 }  // namespace modFormatMsg

@@ -20,4 +20,7 @@ const char* MessageFileName(MessageSource source);
 // Removes exactly one final CR LF. A second pair, a lone LF and anything else stay.
 void TrimFinalCrLf(std::wstring& text);
 
+// Removes every trailing CR, LF and blank, for a text that stands inside a line.
+void TrimTrailingBreaksAndBlanks(std::wstring& text);
+
 }  // namespace modFormatMsg

@@ -26,13 +26,9 @@ const wchar_t* RewriteWord(const RunSummary& summary) {
     return kNotApplicable;
 }
 
-uint32_t RefusedInAll(const RunSummary& summary) {
-    return std::max<uint32_t>(summary.refused, static_cast<uint32_t>(summary.refusals.size()));
-}
-
 uint32_t RunEventId(const RunSummary& summary) {
     if (!summary.untrustedObject.empty() || summary.jobFailure != 0) return kEventRunNotActed;
-    const bool troubled = RefusedInAll(summary) > 0 || summary.list == ListState::Damaged ||
+    const bool troubled = summary.refused > 0 || summary.list == ListState::Damaged ||
                           summary.list == ListState::Unreadable || summary.rewriteFailed;
     return troubled ? kEventRunTroubled : kEventRunClean;
 }
@@ -43,7 +39,7 @@ RunEvent RunOwnEvent(const RunSummary& summary) {
     RunEvent event{RunEventId(summary),
                    {std::to_wstring(summary.entries), std::to_wstring(summary.deleted),
                     std::to_wstring(summary.gone), std::to_wstring(summary.scheduled),
-                    std::to_wstring(RefusedInAll(summary)), std::to_wstring(summary.leftAlone),
+                    std::to_wstring(summary.refused), std::to_wstring(summary.leftAlone),
                     ListWord(summary.list), OrNotApplicable(summary.keptCopy), RewriteWord(summary),
                     std::to_wstring(summary.durationMs)}};
     if (event.id == kEventRunNotActed) {
@@ -54,14 +50,6 @@ RunEvent RunOwnEvent(const RunSummary& summary) {
     return event;
 }
 
-// A listed path may hold control characters; in an insert they would break the message's
-// lines, and a NUL would cut the text short.
-std::wstring ShownPath(const std::wstring& path) {
-    std::wstring shown = path;
-    basQuorvaneService::ReplaceControlCharacters(shown, L'?');
-    return shown;
-}
-
 }  // namespace
 
 std::vector<RunEvent> EventsOfRun(const RunSummary& summary, ErrorTextFunction errorText) {
@@ -70,11 +58,14 @@ std::vector<RunEvent> EventsOfRun(const RunSummary& summary, ErrorTextFunction e
     events.reserve(ownEvents + 2);
     for (size_t i = 0; i < ownEvents; ++i) {
         const RefusedEntry& refusal = summary.refusals[i];
+        // A listed path may hold control characters; in an insert they would break the
+        // message's lines, and a NUL would cut the text short.
         events.push_back({kEventRefused,
-                          {ShownPath(refusal.path), std::to_wstring(refusal.error),
+                          {basQuorvaneService::WithControlCharactersReplaced(refusal.path, L'?'),
+                           std::to_wstring(refusal.error),
                            OrNotApplicable(errorText(refusal.error))}});
     }
-    const uint32_t refused = RefusedInAll(summary);
+    const uint32_t refused = summary.refused;
     if (refused > ownEvents) {
         events.push_back({kEventMoreRefused,
                           {std::to_wstring(refused - ownEvents), std::to_wstring(refused),

@@ -20,5 +20,20 @@ TEST(TrimFinalCrLf, RemovesOnePairAndNothingElse) {
     }
 }
 
+TEST(TrimTrailingBreaksAndBlanks, RemovesTheWholeTailOfThemAndNothingBefore) {
+    const struct {
+        const wchar_t* in;
+        const wchar_t* out;
+    } rows[] = {
+        {L"Access denied. \r\n", L"Access denied."}, {L"a\n\r \n\r", L"a"}, {L" a b\tc", L" a b\tc"},
+        {L"a\r\nb\t\r\n", L"a\r\nb\t"}, {L" \r\n", L""}, {L"", L""},
+    };
+    for (const auto& row : rows) {
+        std::wstring text = row.in;
+        TrimTrailingBreaksAndBlanks(text);
+        EXPECT_EQ(text, row.out);
+    }
+}
+
 }  // namespace
 }  // namespace modFormatMsg

@@ -31,6 +31,11 @@ TEST(ToolRules, RedirectedOutputTakesUtf8ThenTheConsoleThenTheAnsiCodePage) {
     EXPECT_EQ(RedirectedCodePage(false, 0, 936), 936u) << "no console";
 }
 
+TEST(ToolRules, HexCodesHaveEightUpperCaseDigits) {
+    EXPECT_EQ(HexCode(5), L"0x00000005");
+    EXPECT_EQ(HexCode(0x8004232Cu), L"0x8004232C");
+}
+
 TEST(JsonWriter, StringsComeOutInAsciiWithEveryOtherUnitEscaped) {
     const struct {
         std::wstring text;
