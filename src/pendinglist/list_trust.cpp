@@ -1,7 +1,5 @@
 #include "pendinglist/list_trust.h"
 
-#include <vector>
-
 #include "activitylog/activity_log.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/handles.h"
@@ -22,13 +20,6 @@ std::wstring OpenForm(const std::wstring& path) {
     std::wstring form = path;
     if (form.size() > 3 && form.back() == L'\\') form.pop_back();
     return platform::ExtendedPath(form);
-}
-
-std::wstring SidText(PSID sid) {
-    LPWSTR text = nullptr;
-    if (!::ConvertSidToStringSidW(sid, &text)) return {};
-    const platform::UniqueLocal release(text);
-    return text;
 }
 
 ListTrust Judge(const std::wstring& path, bool isFolder, const std::wstring& serviceSid) {
@@ -85,39 +76,6 @@ DescriptorText ReadObjectDescriptor(const std::wstring& path) {
     result.sddl = text;
     result.read = true;
     return result;
-}
-
-std::wstring ProcessAccountSid() {
-    HANDLE raw = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
-    const platform::UniqueHandle token(raw);
-    DWORD size = 0;
-    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    if (size == 0) return {};
-    // Pointer-sized elements: the record begins with a pointer to the SID.
-    std::vector<void*> buffer(size / sizeof(void*) + 1);
-    if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
-    return SidText(static_cast<const TOKEN_USER*>(static_cast<void*>(buffer.data()))->User.Sid);
-}
-
-std::wstring AccountName(const std::wstring& sid) {
-    PSID binary = nullptr;
-    if (!::ConvertStringSidToSidW(sid.c_str(), &binary)) return sid;
-    const platform::UniqueLocal release(binary);
-    DWORD nameSize = 0;
-    DWORD domainSize = 0;
-    SID_NAME_USE use = SidTypeUnknown;
-    ::LookupAccountSidW(nullptr, binary, nullptr, &nameSize, nullptr, &domainSize, &use);
-    if (nameSize == 0) return sid;
-    std::wstring name(nameSize, L'\0');
-    std::wstring domain(domainSize + 1, L'\0');
-    if (!::LookupAccountSidW(nullptr, binary, name.data(), &nameSize, domain.data(), &domainSize,
-                             &use)) {
-        return sid;
-    }
-    name.resize(nameSize);
-    domain.resize(domainSize);
-    return domain.empty() ? name : domain + L"\\" + name;
 }
 
 ListTrust CheckListTrust() {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "pendinglist/trust_judgement.h"
+#include "trust/object_security.h"
 
 namespace basPendingRebootFiles {
 
@@ -39,10 +40,7 @@ struct ListTrust {
 // understood is no trusted one.
 ListTrust CheckListTrust();
 
-// The SID string of the account this process runs as; empty when it cannot be read.
-std::wstring ProcessAccountSid();
-
-// "DOMAIN\name" (or "name" where the account has no domain), else the SID text itself.
-std::wstring AccountName(const std::wstring& sid);
+using trust::AccountName;
+using trust::ProcessAccountSid;
 
 }  // namespace basPendingRebootFiles

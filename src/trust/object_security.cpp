@@ -1,0 +1,145 @@
+#include "trust/object_security.h"
+
+#include <cstring>
+#include <vector>
+
+#include "platform/final_path.h"
+#include "platform/handles.h"
+#include "platform/long_path.h"
+#include "platform/nt_file.h"
+#include "platform/win32.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+
+namespace trust {
+namespace {
+
+std::wstring SidText(PSID sid) {
+    LPWSTR text = nullptr;
+    if (!sid || !::ConvertSidToStringSidW(sid, &text)) return {};
+    const platform::UniqueLocal release(text);
+    return text;
+}
+
+// "C:\dir\" is "C:\dir"; a drive's root keeps its backslash.
+std::wstring WithoutTrailingBackslash(const std::wstring& path) {
+    std::wstring form = path;
+    if (form.size() > 3 && form.back() == L'\\') form.pop_back();
+    return form;
+}
+
+// Every entry kind starts with its header and mask; the plain and callback kinds put the
+// SID right after them, the object kinds after a flags word and the GUIDs it announces.
+AccessEntry EntryOf(const ACE_HEADER* header) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(header);
+    AccessEntry entry;
+    entry.flags = header->AceFlags;
+    std::memcpy(&entry.mask, bytes + sizeof(ACE_HEADER), sizeof(entry.mask));
+    size_t sidAt = sizeof(ACE_HEADER) + sizeof(DWORD);
+    switch (header->AceType) {
+        case ACCESS_ALLOWED_ACE_TYPE: entry.kind = EntryKind::Allow; break;
+        case ACCESS_DENIED_ACE_TYPE: entry.kind = EntryKind::Deny; break;
+        case ACCESS_ALLOWED_OBJECT_ACE_TYPE:
+        case ACCESS_DENIED_OBJECT_ACE_TYPE:
+        case ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE:
+        case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE: {
+            DWORD objectFlags = 0;
+            std::memcpy(&objectFlags, bytes + sidAt, sizeof(objectFlags));
+            sidAt += sizeof(DWORD);
+            if (objectFlags & ACE_OBJECT_TYPE_PRESENT) sidAt += sizeof(GUID);
+            if (objectFlags & ACE_INHERITED_OBJECT_TYPE_PRESENT) sidAt += sizeof(GUID);
+            break;
+        }
+        default: break;
+    }
+    if (sidAt < header->AceSize) {
+        const PSID sid = const_cast<BYTE*>(bytes + sidAt);
+        if (::IsValidSid(sid) && ::GetLengthSid(sid) <= header->AceSize - sidAt) entry.sid = SidText(sid);
+    }
+    return entry;
+}
+
+}  // namespace
+
+ObjectFacts (*ReadObject)(const std::wstring& path) = &ReadObjectFacts;
+
+ObjectFacts ReadObjectFacts(const std::wstring& path) {
+    ObjectFacts result;
+    const std::wstring full = WithoutTrailingBackslash(path);
+    // A link in the object's place is judged as itself, never as what it points to.
+    const platform::UniqueFile object(::CreateFileW(
+        platform::LiteralForm(full).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, platform::kShareAll, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!object) {
+        result.error = ::GetLastError();
+        return result;
+    }
+    DWORD attributes = 0;
+    if (const DWORD error = platform::QueryAttributes(object.get(), attributes)) {
+        result.error = error;
+        return result;
+    }
+    std::wstring final;
+    result.redirected = platform::FinalPathOf(object.get(), final) != ERROR_SUCCESS ||
+                        !platform::SamePathText(final, full);
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD status = ::GetSecurityInfo(object.get(), SE_FILE_OBJECT,
+                                           OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                           &owner, nullptr, &dacl, nullptr, &descriptor);
+    if (status != ERROR_SUCCESS) {
+        result.error = status;
+        return result;
+    }
+    const platform::UniqueLocal release(descriptor);
+    result.attributes = attributes;
+    result.security.owner = SidText(owner);
+    result.security.daclPresent = dacl != nullptr;
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!::GetAce(dacl, i, &ace)) {
+            result.error = ::GetLastError();
+            return result;
+        }
+        result.security.dacl.push_back(EntryOf(static_cast<const ACE_HEADER*>(ace)));
+    }
+    result.read = true;
+    return result;
+}
+
+std::wstring ProcessAccountSid() {
+    HANDLE raw = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
+    const platform::UniqueHandle token(raw);
+    DWORD size = 0;
+    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    if (size == 0) return {};
+    // Pointer-sized elements: the record begins with a pointer to the SID.
+    std::vector<void*> buffer(size / sizeof(void*) + 1);
+    if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
+    return SidText(static_cast<const TOKEN_USER*>(static_cast<void*>(buffer.data()))->User.Sid);
+}
+
+std::wstring AccountName(const std::wstring& sid) {
+    PSID binary = nullptr;
+    if (!::ConvertStringSidToSidW(sid.c_str(), &binary)) return sid;
+    const platform::UniqueLocal release(binary);
+    DWORD nameSize = 0;
+    DWORD domainSize = 0;
+    SID_NAME_USE use = SidTypeUnknown;
+    ::LookupAccountSidW(nullptr, binary, nullptr, &nameSize, nullptr, &domainSize, &use);
+    if (nameSize == 0) return sid;
+    std::wstring name(nameSize, L'\0');
+    std::wstring domain(domainSize + 1, L'\0');
+    if (!::LookupAccountSidW(nullptr, binary, name.data(), &nameSize, domain.data(), &domainSize,
+                             &use)) {
+        return sid;
+    }
+    name.resize(nameSize);
+    domain.resize(domainSize);
+    return domain.empty() ? name : domain + L"\\" + name;
+}
+
+}  // namespace trust
