@@ -93,12 +93,12 @@ void ProfilePass(const std::wstring& dir, int entries) {
         basQuorvaneService::WriteLog(kStartMessage + paths[i], true);
         basQuorvaneService::WriteLog(kStartMessage + paths[i], true);
     });
-    const cFileFuncs files;
+    cFileFuncs files;
     Row("checked route, file missing (DoesFileExist)", entries, [&](int i) { files.DoesFileExist(paths[i]); });
     for (const std::wstring& path : paths) WriteTextFile(path, "x");
     Row("checked route, file deleted (DoesFileExist, DeleteFileNow)", entries, [&](int i) {
         files.DoesFileExist(paths[i]);
-        basQuorvaneService::DeleteFileNow(paths[i]);
+        basQuorvaneService::DeleteFileNow(paths[i], files);
     });
     for (const std::wstring& path : paths) WriteTextFile(path, "x");
     Row("  of it: DoesFileExist (open, final path, close)", entries, [&](int i) { files.DoesFileExist(paths[i]); });

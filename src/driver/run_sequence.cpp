@@ -8,9 +8,11 @@
 #include "activitylog/activity_log.h"
 #include "driver/app_texts.h"
 #include "driver/command_line.h"
+#include "driver/instance_lock.h"
 #include "driver/list_trust_gate.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/handles.h"
+#include "platform/privileges.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 #include "service/nt_service.h"
@@ -18,17 +20,6 @@
 
 namespace basQuorvaneService {
 namespace {
-
-// Null when another instance holds the mutex. When the mutex cannot be had for any other
-// reason the run goes ahead: a missed cleanup is worse than an unlikely double run.
-bool ClaimSingleInstance(platform::UniqueHandle& mutex) {
-    mutex.reset(::CreateMutexW(nullptr, FALSE, SingleInstanceMutexName));
-    const DWORD error = ::GetLastError();
-    if (mutex && error == ERROR_ALREADY_EXISTS) return false;
-    // Created by another account (the service runs as LocalSystem): not ours to open.
-    if (!mutex && error == ERROR_ACCESS_DENIED) return false;
-    return true;
-}
 
 void ShowRefusal(const wchar_t* text) {
     const std::string caption = platform::ToAnsi(ApplicationTitle);
@@ -79,6 +70,10 @@ void RunJob() noexcept {
         if (!ListIsTrusted()) return;
         basPendingRebootFiles::Load();
         LogTitled(kTextPreparingList, true);
+        // So that a file's permissions deny the route's open nothing they would not deny the
+        // platform's own delete at restart. Where they cannot be enabled, an entry refused to
+        // the route is refused (5), never taken for gone.
+        platform::EnableBackupAndRestorePrivileges();
         JobCleanupPass();
         LogTitled(kTextCleanupDone, true);
     } catch (const std::bad_alloc&) {
@@ -100,8 +95,10 @@ bool IsWindowsNT() {
 }
 
 void Main() {
-    platform::UniqueHandle instance;
-    if (!ClaimSingleInstance(instance)) return;
+    // When the lock cannot be had for a reason other than another run holding it, the run
+    // goes ahead: a missed cleanup is worse than an unlikely double run.
+    platform::UniqueFile instance;
+    if (ClaimInstanceLock(AppDir(), instance) == InstanceClaim::AnotherInstance) return;
 
     const bool isNT = IsWindowsNT();
     platform::UniqueHandle stopEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr));

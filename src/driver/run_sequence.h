@@ -6,10 +6,6 @@
 
 namespace basQuorvaneService {
 
-// Held for the life of a run. In the global namespace, so that a start by hand in a user
-// session sees the instance that the service control manager started in session 0.
-inline constexpr wchar_t SingleInstanceMutexName[] = L"Global\\QuorvaneService.SingleInstance";
-
 // True exactly when GetVersionExA reports the NT platform.
 bool IsWindowsNT();
 

@@ -9,6 +9,8 @@ namespace {
 
 std::wstring OrNotApplicable(const std::wstring& text) { return text.empty() ? kNotApplicable : text; }
 
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+
 const wchar_t* ListWord(ListState state) {
     switch (state) {
         case ListState::Read: return L"read";
@@ -43,8 +45,8 @@ RunEvent RunOwnEvent(const RunSummary& summary) {
                     ListWord(summary.list), OrNotApplicable(summary.keptCopy), RewriteWord(summary),
                     std::to_wstring(summary.durationMs)}};
     if (event.id == kEventRunNotActed) {
-        event.inserts.push_back(OrNotApplicable(summary.untrustedObject));
-        event.inserts.push_back(OrNotApplicable(summary.untrustedAccount));
+        event.inserts.push_back(OrNotApplicable(InsertOf(summary.untrustedObject)));
+        event.inserts.push_back(OrNotApplicable(InsertOf(summary.untrustedAccount)));
         event.inserts.push_back(std::to_wstring(summary.jobFailure));
     }
     return event;
@@ -52,16 +54,26 @@ RunEvent RunOwnEvent(const RunSummary& summary) {
 
 }  // namespace
 
+std::wstring InsertOf(std::wstring_view text) {
+    std::wstring insert = basQuorvaneService::WithControlCharactersReplaced(text, L'?');
+    for (wchar_t& c : insert) {
+        if (c == L'%') c = L'\xFF05';
+    }
+    if (insert.size() <= kInsertLimit) return insert;
+    size_t kept = kInsertLimit - (sizeof(kInsertCutMark) / sizeof(wchar_t) - 1);
+    if (IsHighSurrogate(insert[kept - 1])) --kept;  // never half a character
+    insert.resize(kept);
+    return insert + kInsertCutMark;
+}
+
 std::vector<RunEvent> EventsOfRun(const RunSummary& summary, ErrorTextFunction errorText) {
     std::vector<RunEvent> events;
     const size_t ownEvents = std::min(summary.refusals.size(), kRefusalEvents);
     events.reserve(ownEvents + 2);
     for (size_t i = 0; i < ownEvents; ++i) {
         const RefusedEntry& refusal = summary.refusals[i];
-        // A listed path may hold control characters; in an insert they would break the
-        // message's lines, and a NUL would cut the text short.
         events.push_back({kEventRefused,
-                          {basQuorvaneService::WithControlCharactersReplaced(refusal.path, L'?'),
+                          {InsertOf(refusal.path),
                            std::to_wstring(refusal.error),
                            OrNotApplicable(errorText(refusal.error))}});
     }

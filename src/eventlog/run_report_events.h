@@ -3,6 +3,7 @@
 // ReportRun (run_report.cpp) hands them to the event log.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "eventlog/run_report.h"
@@ -28,6 +29,18 @@ struct RunEvent {
     uint32_t id = 0;
     std::vector<std::wstring> inserts;
 };
+
+// The most characters the platform takes in one insert string; a longer one makes the
+// whole event fail.
+inline constexpr size_t kInsertLimit = 31839;
+// What stands at the end of an insert cut to that limit.
+inline constexpr wchar_t kInsertCutMark[] = L"\x2026[cut]";
+
+// A text from outside (a listed path, an account) as an insert shows it exactly: a control
+// character becomes '?', so that the message keeps its lines; '%' becomes the full-width
+// U+FF05, since a viewer expands "%%N" in an insert into a parameter message; past
+// kInsertLimit characters the text is cut and ends with kInsertCutMark.
+std::wstring InsertOf(std::wstring_view text);
 
 // The system's text for an error number, supplied by the caller.
 using ErrorTextFunction = std::wstring (*)(uint32_t error);

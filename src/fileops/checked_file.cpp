@@ -12,22 +12,6 @@ namespace {
 // follows it all the same, and the final path check catches it there).
 constexpr DWORD kOpenFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
 
-uint32_t refusal = 0;
-
-struct Held {
-    std::wstring listed;
-    HeldFile held;
-};
-Held& HeldSlot() {
-    static Held held;
-    return held;
-}
-
-DWORD LastErrorOr(DWORD fallback) {
-    const DWORD error = ::GetLastError();
-    return error != ERROR_SUCCESS ? error : fallback;
-}
-
 platform::UniqueFile OpenWithoutFollowing(const std::wstring& full, DWORD access) {
     return platform::UniqueFile(::CreateFileW(platform::LiteralForm(full).c_str(), access, platform::kShareAll, nullptr,
                                               OPEN_EXISTING, kOpenFlags, nullptr));
@@ -48,11 +32,13 @@ std::wstring LongFormOf(const std::wstring& full) {
 
 // A junction, a symbolic link or a mount point anywhere on the path, a subst or mapped
 // drive: the object's own path differs from the path it was opened by. Only when the two
-// differ are short names expanded, so the common case costs one final-path read.
-bool FinalPathIs(HANDLE handle, const std::wstring& full) {
+// differ are short names expanded, so the common case costs one final-path read. 0 with
+// `same`, or the error of the final path's reading.
+DWORD FinalPathIs(HANDLE handle, const std::wstring& full, bool& same) {
     std::wstring final;
-    if (platform::FinalPathOf(handle, final) != ERROR_SUCCESS) return false;
-    return platform::SamePathText(final, full) || platform::SamePathText(final, LongFormOf(full));
+    if (const DWORD error = platform::FinalPathOf(handle, final)) return error;
+    same = platform::SamePathText(final, full) || platform::SamePathText(final, LongFormOf(full));
+    return ERROR_SUCCESS;
 }
 
 bool MissingError(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
@@ -68,7 +54,7 @@ CheckedFile Open(const std::wstring& full, DWORD access, bool keepFolder) {
     CheckedFile result;
     result.handle = OpenWithoutFollowing(full, access);
     if (!result.handle) {
-        result.error = LastErrorOr(ERROR_ACCESS_DENIED);
+        result.error = ::GetLastError();
         result.outcome = MissingError(result.error) ? Reached::NotFound : Reached::Failed;
         return result;
     }
@@ -80,7 +66,13 @@ CheckedFile Open(const std::wstring& full, DWORD access, bool keepFolder) {
     }
     // Opened itself, where the platform does not follow it: a link named by the path.
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return Redirected();
-    if (!FinalPathIs(result.handle.get(), full)) return Redirected();
+    bool same = false;
+    if (const DWORD error = FinalPathIs(result.handle.get(), full, same)) {
+        result.handle.reset();
+        result.error = error;
+        return result;
+    }
+    if (!same) return Redirected();
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         result.outcome = Reached::Folder;
         if (!keepFolder) result.handle.reset();
@@ -103,43 +95,11 @@ CheckedFile Open(const std::wstring& full, DWORD access, bool keepFolder) {
 
 }  // namespace
 
-void HoldChecked(const std::wstring& listed, HeldFile held) {
-    Held& slot = HeldSlot();
-    slot.held = std::move(held);
-    slot.listed = listed;
-}
-
-HeldFile TakeChecked(const std::wstring& listed) {
-    Held& slot = HeldSlot();
-    HeldFile taken;
-    if (slot.held.file.handle && slot.listed == listed) taken = std::move(slot.held);
-    ReleaseChecked();
-    return taken;
-}
-
-void ReleaseChecked() {
-    Held& slot = HeldSlot();
-    slot.held = HeldFile();
-    slot.listed.clear();
-}
-
-uint32_t LastRefusal() { return refusal; }
-
-void SetRefusal(uint32_t error) { refusal = error; }
-
 ListedPath JudgePathForFileCalls(const std::wstring& text) {
     ListedPath judged = JudgeListedPath(text);
     if (judged.kind == PathKind::File && !platform::ToAnsiExact(text)) {
         judged = ListedPath{PathKind::Refused, {}, kErrorInvalidName};
     }
-    return judged;
-}
-
-std::optional<ListedPath> JudgeForFileCall(const std::wstring& text) {
-    SetRefusal(0);
-    ListedPath judged = JudgePathForFileCalls(text);
-    if (judged.kind == PathKind::Refused) SetRefusal(judged.refusal);
-    if (judged.kind != PathKind::File) return std::nullopt;
     return judged;
 }
 

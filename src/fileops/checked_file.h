@@ -4,7 +4,6 @@
 // any file on the system; once the handle is checked, every step goes through it and
 // every decision comes from the result of the call made on it.
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "fileops/listed_path.h"
@@ -17,17 +16,13 @@ namespace fileops {
 // cannot hold exactly is a pattern too, since its ANSI form carries '?'.
 ListedPath JudgePathForFileCalls(const std::wstring& text);
 
-// How every file operation starts: the last refusal cleared, the text judged; the judged
-// path of a file, or nothing (the refusal set where the path was refused).
-std::optional<ListedPath> JudgeForFileCall(const std::wstring& text);
-
 enum class Reached { File, Folder, NotFound, Redirected, Failed };
 
 struct CheckedFile {
     Reached outcome = Reached::Failed;
     platform::UniqueFile handle;      // File, and Folder where folders were asked for
     platform::FileIdentity identity;  // File
-    unsigned long error = 0;          // Failed: the open's error; Redirected: 4395
+    unsigned long error = 0;          // Failed: the failing call's error; Redirected: 4395
 };
 
 // What the route's handles ask for: enough to mark the file for deletion, rename it into
@@ -44,32 +39,14 @@ CheckedFile OpenChecked(const ListedPath& path, unsigned long access);
 // open: Folder, NotFound, Redirected or Failed.
 CheckedFile OpenCheckedFolder(const std::wstring& folder);
 
-// The nearest folder above the judged path that exists, checked: Folder or Redirected
-// (NotFound only when not even the drive's root opens).
+// The nearest folder above the judged path that exists, checked: Folder, Redirected or
+// Failed (NotFound only when not even the drive's root opens).
 CheckedFile OpenNearestFolder(const ListedPath& path);
 
 // Marks the checked file for deletion; it goes as its handle closes (or as the last
 // program holding it closes it). 0, or the error of the call (5 for a read-only or running
 // file): whether the file was deleted is decided by this result alone.
 unsigned long MarkForDeletion(const CheckedFile& file);
-
-// The file a check found, with the judged path it was reached by, held for the next step
-// on the same listed path: DoesFileExist leaves it here, DeleteFileNow and
-// DeleteFileUntilReboot take it. The step then acts on the very file that was checked,
-// and the path is judged and the file opened and checked once. Any other operation lets
-// it go first. The main thread's only.
-struct HeldFile {
-    ListedPath path;
-    CheckedFile file;
-};
-void HoldChecked(const std::wstring& listed, HeldFile held);
-HeldFile TakeChecked(const std::wstring& listed);  // a held file, or one without a handle
-void ReleaseChecked();
-
-// Why the last file operation left its path alone although something may stand there: 0,
-// or a Win32 error number. Every operation of the route sets it (the main thread's only).
-uint32_t LastRefusal();
-void SetRefusal(uint32_t error);
 
 // Where the platform reads a handle's path separately from opening it and deletes by
 // that path (Wine): whether the judged path, opened again now, reaches the file the

@@ -2,13 +2,16 @@
 
 #include <vector>
 
-#include "fileops/checked_file.h"
+#include "fileops/boot_carry.h"
 #include "fileops/own_file.h"
-#include "fileops/pending_deletes.h"
+#include "fileops/restart_requests.h"
 #include "fileops/staging.h"
+#include "platform/ascii.h"
 #include "platform/long_path.h"
 #include "platform/nt_file.h"
 #include "platform/win32.h"
+#include "trust/path_chain.h"
+#include "trust/object_security.h"
 
 using fileops::CheckedFile;
 using fileops::JudgePathForFileCalls;
@@ -18,13 +21,6 @@ using fileops::PathKind;
 using fileops::Reached;
 
 namespace {
-
-// A file that could not be opened for the change but checks out when asked for nothing
-// but its attributes is there (the change failed); otherwise the source is not there.
-int32_t FailedOrMissing(const ListedPath& path) {
-    return OpenChecked(path, FILE_READ_ATTRIBUTES).outcome == Reached::File ? cFileFuncs::kFailed
-                                                                             : cFileFuncs::kSourceMissing;
-}
 
 // The copy of a move to another volume: written under a name of its own in the checked
 // destination folder and flushed (the write-through), then the source marked for deletion
@@ -66,41 +62,124 @@ int32_t MoveAcrossVolumes(HANDLE source, HANDLE folder, const std::wstring& leaf
     return cFileFuncs::kDone;
 }
 
+// The drive the route's own folder lies on: the staging folder's, else the system's, the
+// volume that is there whenever the system starts.
+wchar_t OwnDrive(const std::wstring& stagingFolder) {
+    std::wstring own = stagingFolder;
+    if (own.empty()) {
+        own.assign(MAX_PATH, L'\0');
+        own.resize(::GetSystemWindowsDirectoryW(own.data(), MAX_PATH));
+    }
+    own = platform::WithoutLiteralPrefix(own);
+    return own.size() > 2 && own[1] == L':' ? platform::AsciiUpper(own[0]) : L'\0';
+}
+
+bool OnDrive(const std::wstring& path, wchar_t drive) {
+    return drive != L'\0' && path.size() > 2 && path[1] == L':' && platform::AsciiUpper(path[0]) == drive;
+}
+
 }  // namespace
 
 cFileFuncs::cFileFuncs() = default;
 
-cFileFuncs::cFileFuncs(std::wstring stagingFolder)
-    : staging_(std::make_unique<fileops::StagingFolder>(std::move(stagingFolder))) {}
-
-// A file held for a next step that never came is let go with the object.
-cFileFuncs::~cFileFuncs() { fileops::ReleaseChecked(); }
-
-bool cFileFuncs::DoesFileExist(std::wstring sFile) const {
-    fileops::ReleaseChecked();
-    const std::optional<ListedPath> path = fileops::JudgeForFileCall(sFile);
-    if (!path) return false;
-    // The handle the next step will act through, checked once and held for it.
-    CheckedFile file = OpenChecked(*path, fileops::kRouteAccess);
-    if (file.outcome == Reached::File) {
-        fileops::HoldChecked(sFile, {*path, std::move(file)});
-        return true;
+cFileFuncs::cFileFuncs(RouteSetup setup) : setup_(std::move(setup)) {
+    if (!setup_.stagingFolder.empty()) {
+        staging_ = std::make_unique<fileops::StagingFolder>(setup_.stagingFolder);
+        if (!setup_.serviceName.empty()) {
+            carry_ = std::make_unique<fileops::BootCarry>(*staging_, setup_.serviceName);
+        }
     }
-    // In use without delete sharing: asked for nothing but the attributes, it still shows.
-    if (file.outcome == Reached::Failed) file = OpenChecked(*path, FILE_READ_ATTRIBUTES);
-    if (file.outcome == Reached::Redirected || file.outcome == Reached::Failed) fileops::SetRefusal(file.error);
-    return file.outcome == Reached::File;
 }
 
-int32_t cFileFuncs::MoveFile2(std::wstring strSourceFile, std::wstring strDestination, bool blnReplace) const {
-    fileops::ReleaseChecked();
-    const std::optional<ListedPath> judged = fileops::JudgeForFileCall(strSourceFile);
+cFileFuncs::~cFileFuncs() = default;
+
+std::optional<ListedPath> cFileFuncs::Judge(const std::wstring& text) {
+    held_ = Held();
+    refusal_ = 0;
+    ListedPath judged = JudgePathForFileCalls(text);
+    if (judged.kind == PathKind::Refused) refusal_ = judged.refusal;
+    if (judged.kind != PathKind::File) return std::nullopt;
+    return judged;
+}
+
+cFileFuncs::Held cFileFuncs::Take(const std::wstring& listed) {
+    Held taken;
+    if (held_.file.handle && held_.listed == listed) taken = std::move(held_);
+    held_ = Held();
+    refusal_ = 0;
+    return taken;
+}
+
+// The file opened for every step of the route; one in use without delete sharing (32)
+// still shows to an open that asks for its attributes and its permissions alone.
+cFileFuncs::Held cFileFuncs::OpenForRoute(const ListedPath& path, const std::wstring& listed) {
+    Held opened{listed, path, OpenChecked(path, fileops::kRouteAccess), 0};
+    if (opened.file.outcome == Reached::Failed && opened.file.error == ERROR_SHARING_VIOLATION) {
+        CheckedFile shown = OpenChecked(path, FILE_READ_ATTRIBUTES | READ_CONTROL);
+        if (shown.outcome != Reached::Failed) {
+            opened.file = std::move(shown);
+            opened.openError = ERROR_SHARING_VIOLATION;
+        }
+    }
+    return opened;
+}
+
+bool cFileFuncs::DoesFileExist(std::wstring sFile) {
+    const std::optional<ListedPath> path = Judge(sFile);
+    if (!path) return false;
+    Held opened = OpenForRoute(*path, sFile);
+    switch (opened.file.outcome) {
+    case Reached::File:
+        // Held for the step that follows on the same path.
+        held_ = std::move(opened);
+        return true;
+    case Reached::NotFound:
+        PathCleared(path->path);
+        return false;
+    case Reached::Folder:
+        return false;
+    default:
+        // Redirected (4395), or refused to the route for another reason: access denied
+        // even with the backup privileges is no proof that the file is gone.
+        refusal_ = opened.file.error;
+        return false;
+    }
+}
+
+bool cFileFuncs::DeleteNow(const std::wstring& path) {
+    Held held = Take(path);
+    if (!held.file.handle) {
+        const std::optional<ListedPath> judged = Judge(path);
+        if (!judged) return false;
+        held = OpenForRoute(*judged, path);
+    }
+    if (held.file.outcome == Reached::Redirected) refusal_ = held.file.error;
+    if (held.file.outcome != Reached::File) return false;
+    // Deleted when the platform took the mark: the file goes as the handle closes, or, held
+    // open by another program that shares deletion, as that program closes it.
+    if (held.openError == ERROR_SUCCESS) {
+        held.markError = fileops::MarkForDeletion(held.file);
+        if (held.markError == ERROR_SUCCESS) {
+            PathCleared(held.path.path);
+            return true;
+        }
+    }
+    // Read-only, running, or in use: held for the restart's step, which acts through it.
+    held_ = std::move(held);
+    return false;
+}
+
+int32_t cFileFuncs::MoveFile2(std::wstring strSourceFile, std::wstring strDestination, bool blnReplace) {
+    const std::optional<ListedPath> judged = Judge(strSourceFile);
     if (!judged) return kSourceMissing;
     const ListedPath& source = *judged;
     const CheckedFile file = OpenChecked(source, DELETE | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
-    if (file.outcome == Reached::Failed) return FailedOrMissing(source);
+    if (file.outcome == Reached::Failed) {
+        // Not opened for the move, but there when asked for nothing but its attributes.
+        return OpenChecked(source, FILE_READ_ATTRIBUTES).outcome == Reached::File ? kFailed : kSourceMissing;
+    }
     if (file.outcome != Reached::File) {
-        if (file.outcome == Reached::Redirected) fileops::SetRefusal(file.error);
+        if (file.outcome == Reached::Redirected) refusal_ = file.error;
         return kSourceMissing;
     }
 
@@ -125,95 +204,165 @@ int32_t cFileFuncs::MoveFile2(std::wstring strSourceFile, std::wstring strDestin
                : kFailed;
 }
 
-int32_t cFileFuncs::MoveFile(std::wstring strSourceFile, std::wstring strDestination) const {
+int32_t cFileFuncs::MoveFile(std::wstring strSourceFile, std::wstring strDestination) {
     return MoveFile2(std::move(strSourceFile), std::move(strDestination), true);
 }
 
-void cFileFuncs::Request(const std::wstring& full) const {
-    if (!requested_) requested_ = std::make_unique<fileops::PendingDeletes>(fileops::PendingDeletes::Read());
+fileops::RequestedDeletes& cFileFuncs::Requested() {
+    if (!requested_) requested_ = std::make_unique<fileops::RequestedDeletes>(fileops::RequestedDeletes::Read());
+    return *requested_;
+}
+
+void cFileFuncs::Request(const std::wstring& full) {
     // A file that stays undeletable start after start is requested once, not once a start.
-    if (requested_->Has(full)) return;
-    ::SetLastError(ERROR_SUCCESS);
-    // A null destination together with the delay flag asks for a delete at restart.
-    if (!platform::NativeCalls().MoveFileExW(platform::LiteralForm(full).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-        const DWORD error = ::GetLastError();
-        fileops::SetRefusal(error != ERROR_SUCCESS ? error : ERROR_ACCESS_DENIED);
+    if (Requested().Has(full)) return;
+    if (const DWORD error = fileops::RequestDeleteAtRestart(full)) {
+        refusal_ = error;
         return;
     }
-    requested_->Add(full);
+    Requested().Add(full);
 }
 
-void cFileFuncs::DeleteFileUntilReboot(std::wstring strFile) const {
-    MoveFileUntilReboot(std::move(strFile), std::nullopt);
+// For a file that stays where it is: its path is requested only when no one but an
+// administrator could remove, rename or link any component of it, on the route's own
+// volume; otherwise the file is carried to the next start, where the route takes it up
+// again; where neither can be done, the error that kept it from being deleted stands.
+void cFileFuncs::RequestByPathOrCarry(const ListedPath& path, uint32_t reason, HANDLE) {
+    const std::wstring sid = setup_.serviceSid.empty() ? trust::ProcessAccountSid() : setup_.serviceSid;
+    const trust::ChainFinding chain = trust::CheckPathChain(path.path, sid);
+    // A link or mount point on the path now: nothing is asked for, nor carried.
+    if (!chain.passes && chain.sid.empty() && chain.error == ERROR_SUCCESS) {
+        refusal_ = fileops::kErrorReparsePointEncountered;
+        return;
+    }
+    if (OnDrive(path.path, OwnDrive(setup_.stagingFolder)) && chain.passes) {
+        // Recorded first, so that a later start takes the request back once the file is gone.
+        if (staging_ && !Requested().Has(path.path)) {
+            if (const DWORD error = staging_->RecordPathRequest(path.path)) {
+                refusal_ = error;
+                return;
+            }
+            pathRequests_.reset();
+        }
+        Request(path.path);
+        if (refusal_ == 0) restartStep_ = RestartStep::RequestedByPath;
+        return;
+    }
+    if (!carry_) {
+        // Nothing to carry with: the error that kept the file from being deleted stands;
+        // a file that nothing failed on yet is left as it is.
+        refusal_ = reason;
+        if (reason == ERROR_SUCCESS) restartStep_ = RestartStep::Withheld;
+        return;
+    }
+    if (const DWORD error = carry_->Carry(path.path, reason)) {
+        refusal_ = error;
+        return;
+    }
+    restartStep_ = RestartStep::Carried;
 }
 
-void cFileFuncs::MoveFileUntilReboot(std::wstring strSourceFile, std::optional<std::wstring> strDestination) const {
+void cFileFuncs::DeleteFileUntilReboot(std::wstring strFile) { MoveFileUntilReboot(std::move(strFile), std::nullopt); }
+
+void cFileFuncs::MoveFileUntilReboot(std::wstring strSourceFile, std::optional<std::wstring> strDestination) {
+    restartStep_ = RestartStep::None;
     // The file the last test found, when it was this path's and no move is asked for.
-    fileops::HeldFile held = fileops::TakeChecked(strDestination ? std::wstring() : strSourceFile);
-    fileops::SetRefusal(0);
-    // A request the platform would carry out on another file, or on none, is not made:
-    // a pattern, a device, another host, a relative path, a redirected folder.
-    const std::optional<ListedPath> judged =
-        held.file.handle ? std::optional<ListedPath>(held.path) : fileops::JudgeForFileCall(strSourceFile);
-    if (!judged) return;
-    const ListedPath& source = *judged;
-    std::optional<ListedPath> destination;
+    Held held = Take(strDestination ? std::wstring() : strSourceFile);
+    if (!held.file.handle) {
+        // A request the platform would carry out on another file, or on none, is not made:
+        // a pattern, a device, another host, a relative path, a redirected folder.
+        const std::optional<ListedPath> judged = Judge(strSourceFile);
+        if (!judged) return;
+        held = OpenForRoute(*judged, strSourceFile);
+    }
+    const ListedPath& source = held.path;
+
     if (strDestination) {
-        destination = JudgePathForFileCalls(*strDestination);
-        if (destination->kind != PathKind::File ||
-            fileops::OpenNearestFolder(*destination).outcome != Reached::Folder) {
-            fileops::SetRefusal(destination->kind == PathKind::Refused ? destination->refusal
-                                                               : fileops::kErrorReparsePointEncountered);
+        const ListedPath destination = JudgePathForFileCalls(*strDestination);
+        if (destination.kind == PathKind::Refused) {
+            refusal_ = destination.refusal;
             return;
         }
+        // A relative destination would be resolved against the service's working folder.
+        if (destination.kind != PathKind::File) {
+            restartStep_ = RestartStep::Withheld;
+            return;
+        }
+        const CheckedFile folder = fileops::OpenNearestFolder(destination);
+        if (folder.outcome != Reached::Folder) {
+            refusal_ = folder.error;
+            return;
+        }
+        if (held.file.outcome != Reached::File && held.file.outcome != Reached::NotFound) {
+            refusal_ = held.file.error;
+            return;
+        }
+        // A move at restart names both paths; no one may be able to redirect either.
+        const std::wstring sid = setup_.serviceSid.empty() ? trust::ProcessAccountSid() : setup_.serviceSid;
+        const trust::ChainFinding from = trust::CheckPathChain(source.path, sid);
+        const trust::ChainFinding to = trust::CheckPathChain(destination.path, sid);
+        if (!from.passes || !to.passes) {
+            refusal_ = from.passes ? to.error : from.error;
+            if (refusal_ == ERROR_SUCCESS) restartStep_ = RestartStep::Withheld;
+            return;
+        }
+        if (!platform::NativeCalls().MoveFileExW(source.OpenForm().c_str(), destination.OpenForm().c_str(),
+                                                 MOVEFILE_DELAY_UNTIL_REBOOT)) {
+            refusal_ = ::GetLastError();
+        }
+        return;
     }
 
-    CheckedFile file = held.file.handle ? std::move(held.file) : OpenChecked(source, fileops::kRouteAccess);
-    if (file.outcome == Reached::File && staging_ && !destination) {
-        std::wstring staged;
-        const unsigned long error = staging_->Stage(file, source.path, staged);
-        if (error == ERROR_SUCCESS) return Request(staged);
-        // On another volume, or the staging folder unusable: by its path, below.
-    }
-    if (file.outcome == Reached::Failed) {
-        // In use without delete sharing: checked through an open that asks for nothing
-        // but the attributes, held while the request is made.
-        file = OpenChecked(source, FILE_READ_ATTRIBUTES);
-    }
-    switch (file.outcome) {
+    switch (held.file.outcome) {
     case Reached::File:
-    case Reached::Folder:
-        break;
-    case Reached::NotFound:
-        // The request stands for a file that is missing, in a folder that may be too: the
+        if (held.openError == ERROR_SUCCESS && staging_) {
+            std::wstring staged;
+            const DWORD error = staging_->Stage(held.file, source.path, staged);
+            if (error == ERROR_SUCCESS) {
+                Request(staged);
+                if (refusal_ == 0) restartStep_ = RestartStep::Staged;
+                return;
+            }
+            // What arrived at the staged name was not the file checked: a redirection seen.
+            if (error == fileops::kErrorReparsePointEncountered) {
+                refusal_ = error;
+                return;
+            }
+            return RequestByPathOrCarry(source, error, held.file.handle.get());
+        }
+        return RequestByPathOrCarry(source, held.openError != ERROR_SUCCESS ? held.openError : held.markError,
+                                    held.file.handle.get());
+    case Reached::NotFound: {
+        // The design asks for these too: a missing file in a missing folder perhaps. The
         // nearest folder that exists must check out.
-        if (fileops::OpenNearestFolder(source).outcome == Reached::Folder) break;
-        fileops::SetRefusal(fileops::kErrorReparsePointEncountered);
-        return;
-    default:
-        fileops::SetRefusal(file.error);
-        return;
+        const CheckedFile folder = fileops::OpenNearestFolder(source);
+        if (folder.outcome != Reached::Folder) {
+            refusal_ = folder.error;
+            return;
+        }
+        return RequestByPathOrCarry(source, held.file.error, nullptr);
     }
-    if (!destination) return Request(source.path);
-    ::SetLastError(ERROR_SUCCESS);
-    if (!platform::NativeCalls().MoveFileExW(source.OpenForm().c_str(), destination->OpenForm().c_str(),
-                                             MOVEFILE_DELAY_UNTIL_REBOOT)) {
-        fileops::SetRefusal(::GetLastError());
+    case Reached::Folder:
+        return RequestByPathOrCarry(source, ERROR_SUCCESS, nullptr);
+    default:
+        refusal_ = held.file.error;
+        return;
     }
 }
 
-void cFileFuncs::SafeKill(std::wstring strFile) const { DeleteFile(std::move(strFile)); }
+void cFileFuncs::SafeKill(std::wstring strFile) { DeleteFile(std::move(strFile)); }
 
-int32_t cFileFuncs::DeleteFile(std::wstring strFile) const {
+int32_t cFileFuncs::DeleteFile(std::wstring strFile) {
     // Any error raised during the work, memory exhausted included, is a failure.
     try {
-        fileops::ReleaseChecked();
-        const std::optional<ListedPath> path = fileops::JudgeForFileCall(strFile);
+        const std::optional<ListedPath> path = Judge(strFile);
         if (!path) return kSourceMissing;
         const CheckedFile file = OpenChecked(*path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
-        if (file.outcome == Reached::Failed) return FailedOrMissing(*path);
+        if (file.outcome == Reached::Failed) {
+            return OpenChecked(*path, FILE_READ_ATTRIBUTES).outcome == Reached::File ? kFailed : kSourceMissing;
+        }
         if (file.outcome != Reached::File) {
-            if (file.outcome == Reached::Redirected) fileops::SetRefusal(file.error);
+            if (file.outcome == Reached::Redirected) refusal_ = file.error;
             return kSourceMissing;
         }
         // The attribute reset, through the same handle: read-only, hidden, system and
@@ -230,8 +379,52 @@ int32_t cFileFuncs::DeleteFile(std::wstring strFile) const {
     }
 }
 
-uint32_t cFileFuncs::LastRefusal() const { return fileops::LastRefusal(); }
+// A request made by the listed path is taken back once its file is deleted or gone, so
+// that no old request deletes whatever stands at that path by then.
+void cFileFuncs::PathCleared(const std::wstring& full) {
+    if (!staging_) return;
+    if (!pathRequests_) {
+        pathRequests_.emplace();
+        for (const fileops::PathRequest& request : staging_->PathRequests()) {
+            pathRequests_->push_back(fileops::RequestKey(request.listedPath));
+        }
+    }
+    const std::wstring key = fileops::RequestKey(full);
+    bool recorded = false;
+    for (const std::wstring& request : *pathRequests_) recorded = recorded || request == key;
+    if (!recorded) return;
+    if (fileops::WithdrawDeletes({full}) != ERROR_SUCCESS) return;
+    for (const fileops::PathRequest& request : staging_->PathRequests()) {
+        if (fileops::RequestKey(request.listedPath) == key) staging_->RemoveRecord(request.name, fileops::kPathRequestSuffix);
+    }
+    pathRequests_.reset();
+}
 
-void cFileFuncs::RetryStaged() const {
-    if (staging_) staging_->Sweep();
+std::vector<std::wstring> cFileFuncs::BeginPass() {
+    held_ = Held();
+    if (!staging_) return {};
+    if (carry_) carry_->BeginPass();
+    std::vector<std::wstring> cleared = staging_->Sweep(Requested());
+    // Requests by path: the restart carried them out (no longer queued), or the file is
+    // gone or its path leads elsewhere now.
+    for (const fileops::PathRequest& request : staging_->PathRequests()) {
+        if (!Requested().Has(request.listedPath)) {
+            staging_->RemoveRecord(request.name, fileops::kPathRequestSuffix);
+            continue;
+        }
+        const ListedPath path = JudgePathForFileCalls(request.listedPath);
+        const Reached reached =
+            path.kind == PathKind::File ? OpenChecked(path, FILE_READ_ATTRIBUTES).outcome : Reached::NotFound;
+        if (reached == Reached::File || reached == Reached::Folder || reached == Reached::Failed) continue;
+        if (fileops::WithdrawDeletes({request.listedPath}) == ERROR_SUCCESS) {
+            staging_->RemoveRecord(request.name, fileops::kPathRequestSuffix);
+        }
+    }
+    pathRequests_.reset();
+    return cleared;
+}
+
+void cFileFuncs::EndPass() {
+    held_ = Held();
+    if (carry_) carry_->EndPass();
 }

@@ -5,15 +5,36 @@
 // handle checked to name it: a pattern, a path the ANSI code page cannot hold exactly,
 // another host, a device or a folder redirected by a link names no file here, and
 // LastRefusal() says so.
+//
+// One object is one route: it holds the file its last existence test checked, so that the
+// step that follows on the same path (DeleteFileNow, then DeleteFileUntilReboot) acts on
+// that very file, and the path is judged and the file opened once.
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "fileops/checked_file.h"
 
 namespace fileops {
-class PendingDeletes;
+class BootCarry;
+class RequestedDeletes;
 class StagingFolder;
 }  // namespace fileops
+
+// What the route may use beyond the file itself.
+struct RouteSetup {
+    // A folder inside the caller's own trusted folder, created on first use; a file that
+    // cannot be deleted now is moved there and its new name requested. Empty: none.
+    std::wstring stagingFolder;
+    // The service whose start type is set to start with the system when a file is carried
+    // to the next start. Empty: nothing is carried.
+    std::wstring serviceName;
+    // The account the service runs as, for judging who else could change a path (SID
+    // text); empty: the account this process runs as.
+    std::wstring serviceSid;
+};
 
 class cFileFuncs {
 public:
@@ -22,49 +43,85 @@ public:
     static constexpr int32_t kFailed = 2;
     static constexpr int32_t kDone = 3;
 
-    // Without a staging folder a delete at restart is requested for the file's own path.
+    // How the last DeleteFileUntilReboot left its path when it refused nothing.
+    enum class RestartStep {
+        None,             // nothing was asked (a refusal, or no call yet)
+        Staged,           // moved into the staging folder, the staged name requested
+        RequestedByPath,  // the path itself requested: no one but an administrator can redirect it
+        Carried,          // no request: left for the service's next start, which follows the restart
+        Withheld,         // no request, as others could redirect the path, and nothing to carry with
+    };
+
     cFileFuncs();
-    // `stagingFolder`: a folder inside the caller's own trusted folder, created on first
-    // use; a file that cannot be deleted now is moved there and its new name requested.
-    explicit cFileFuncs(std::wstring stagingFolder);
+    explicit cFileFuncs(RouteSetup setup);
     ~cFileFuncs();
     cFileFuncs(const cFileFuncs&) = delete;
     cFileFuncs& operator=(const cFileFuncs&) = delete;
 
     // True only for an existing file that the path names: a directory, a pattern, or a
-    // path through a redirected folder gives false.
-    bool DoesFileExist(std::wstring sFile) const;
+    // path through a redirected folder gives false. A file refused to the route (access
+    // denied) is not "there": LastRefusal() names the error.
+    bool DoesFileExist(std::wstring sFile);
 
     // Within a volume, the rename through the checked handle; to another volume, a copy
     // through handles, flushed, then the source deleted through its handle. 3 only when
     // the file is at the destination and gone from the source.
-    int32_t MoveFile2(std::wstring strSourceFile, std::wstring strDestination,
-                      bool blnReplace) const;
-    int32_t MoveFile(std::wstring strSourceFile, std::wstring strDestination) const;
+    int32_t MoveFile2(std::wstring strSourceFile, std::wstring strDestination, bool blnReplace);
+    int32_t MoveFile(std::wstring strSourceFile, std::wstring strDestination);
 
-    // Asks the platform to delete the file at the next restart; never fails. An existing
-    // file is staged first where there is a staging folder; a missing file, a missing
-    // folder or a directory is requested by its path once its nearest folder checks out.
-    void DeleteFileUntilReboot(std::wstring strFile) const;
+    // Has the file deleted at the next restart; never fails. A file the checked handle can
+    // move is staged; otherwise its path is requested only when no one but an
+    // administrator could redirect it, and the file is carried to the next start where
+    // the route can do that; LastRefusal() is set where none of these could be done.
+    void DeleteFileUntilReboot(std::wstring strFile);
     // No destination asks for a delete, not a move.
-    void MoveFileUntilReboot(std::wstring strSourceFile,
-                             std::optional<std::wstring> strDestination) const;
+    void MoveFileUntilReboot(std::wstring strSourceFile, std::optional<std::wstring> strDestination);
 
     // Deletes the file after resetting its attributes; silent in every case.
-    void SafeKill(std::wstring strFile) const;
-    int32_t DeleteFile(std::wstring strFile) const;
+    void SafeKill(std::wstring strFile);
+    int32_t DeleteFile(std::wstring strFile);
 
     // Why the last operation left its path alone although something may stand there: 0,
-    // or a Win32 error number (123 a pattern, device or control character, 50 another
-    // host, 4395 a redirected folder, or the failing call's own, a restart request's too).
-    uint32_t LastRefusal() const;
+    // or the Win32 error the failing step reported (123 a pattern, device or control
+    // character, 50 another host, 4395 a redirection seen, 5 access denied...).
+    uint32_t LastRefusal() const { return refusal_; }
+    RestartStep LastRestartStep() const { return restartStep_; }
 
-    // Tries the files staged by earlier runs again (the staging folder's own sweep).
-    void RetryStaged() const;
+    // DeleteFileNow's delete: through the file the last existence test of the same path
+    // held, else through a file judged and opened now. True when the platform took the
+    // delete mark.
+    bool DeleteNow(const std::wstring& path);
+
+    // Before a pass: the staging folder's files of earlier runs deleted where they can be
+    // now, and the requests by path whose files are gone taken back. Returns the listed
+    // paths of the staged files this start deleted.
+    std::vector<std::wstring> BeginPass();
+    // After a pass: when nothing was carried, the service's start type is put back.
+    void EndPass();
 
 private:
-    void Request(const std::wstring& full) const;
+    struct Held {
+        std::wstring listed;   // the text the caller gave
+        fileops::ListedPath path;
+        fileops::CheckedFile file;
+        uint32_t openError = 0;  // the file shows only to an attribute open: why (32)
+        uint32_t markError = 0;  // the delete mark the platform refused (5 read-only or running)
+    };
 
+    std::optional<fileops::ListedPath> Judge(const std::wstring& text);
+    Held Take(const std::wstring& listed);
+    Held OpenForRoute(const fileops::ListedPath& path, const std::wstring& listed);
+    void Request(const std::wstring& full);
+    void RequestByPathOrCarry(const fileops::ListedPath& path, uint32_t reason, HANDLE handle);
+    void PathCleared(const std::wstring& full);
+    fileops::RequestedDeletes& Requested();
+
+    RouteSetup setup_;
     std::unique_ptr<fileops::StagingFolder> staging_;
-    mutable std::unique_ptr<fileops::PendingDeletes> requested_;  // read on the first request
+    std::unique_ptr<fileops::BootCarry> carry_;
+    std::unique_ptr<fileops::RequestedDeletes> requested_;  // read on the first request
+    std::optional<std::vector<std::wstring>> pathRequests_;  // the recorded requests by path, upper case
+    Held held_;
+    uint32_t refusal_ = 0;
+    RestartStep restartStep_ = RestartStep::None;
 };

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 
 #include "fileops/checked_file.h"
-#include "fileops/pending_deletes.h"
+#include "fileops/restart_requests.h"
+#include "platform/final_path.h"
 #include "platform/long_path.h"
 #include "platform/nt_file.h"
 #include "platform/win32.h"
@@ -15,61 +17,23 @@ namespace {
 // What keeps the platform's delete at restart (and the sweep) from removing a staged file.
 constexpr DWORD kBlockingAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 constexpr size_t kRecordLimit = 70000;  // bytes: a path of 32767 characters and the rest
+constexpr DWORD kStagedAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
 
-// "<listed path> CR LF <attributes, 8 hex digits> CR LF" in UTF-16LE after a byte-order
-// mark: a person can read it in any editor.
-std::wstring RecordText(const std::wstring& listedPath, uint32_t attributes) {
-    wchar_t hex[16];
-    std::swprintf(hex, 16, L"%08X", attributes);
-    return L"\xFEFF" + listedPath + L"\r\n" + hex + L"\r\n";
+// A file with a second name keeps its attributes: they belong to that name's file too.
+void ClearBlockingAttributes(HANDLE file, uint32_t links) {
+    DWORD attributes = 0;
+    if (links == 1 && platform::QueryAttributes(file, attributes) == ERROR_SUCCESS &&
+        (attributes & kBlockingAttributes)) {
+        platform::SetAttributes(file, attributes & ~kBlockingAttributes);
+    }
 }
 
-bool ParseRecord(const std::wstring& text, StagedFile& staged) {
-    if (text.empty() || text[0] != L'\xFEFF') return false;
-    const size_t end = text.find(L"\r\n", 1);
-    if (end == std::wstring::npos || end == 1) return false;
-    staged.listedPath = text.substr(1, end - 1);
-    staged.attributes = static_cast<uint32_t>(std::wcstoul(text.c_str() + end + 2, nullptr, 16));
-    return true;
-}
-
-std::vector<std::wstring> NamesEndingIn(const std::wstring& folder, const wchar_t* suffix) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    platform::UniqueFind search(
-        ::FindFirstFileW(platform::LiteralForm(folder + L"\\*" + suffix).c_str(), &found));
-    if (!search) return names;
-    const size_t length = std::wcslen(suffix);
-    do {
-        const std::wstring name = found.cFileName;
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > length &&
-            name.compare(name.size() - length, length, suffix) == 0) {
-            names.push_back(name.substr(0, name.size() - length));
-        }
-    } while (::FindNextFileW(search.get(), &found));
-    std::sort(names.begin(), names.end());  // the names begin with the time of staging
-    return names;
+bool NumberIs(HANDLE file, uint64_t expected) {
+    uint64_t number = 0;
+    return platform::QueryFileNumber(file, number) == ERROR_SUCCESS && number == expected;
 }
 
 }  // namespace
-
-// Whether the file now at the staged name is the one the handle holds; where it is not
-// (Wine's rename by path took another), that file is put back by the path it came by.
-bool StagingFolder::StagedIsHeld(const std::wstring& stagedName, const CheckedFile& file,
-                                 const std::wstring& listedPath) const {
-    OwnFile moved = folder_.OpenFile(stagedName, DELETE, platform::kShareAll);
-    // A rename never leaves its volume, so the numbers alone tell the files apart; the
-    // drive letters need not be the same (Wine's Z: and C: give one volume two serials).
-    uint64_t number = 0;
-    if (moved.state == OwnState::Opened && platform::QueryFileNumber(moved.handle.get(), number) == ERROR_SUCCESS &&
-        number == file.identity.number) {
-        return true;
-    }
-    if (moved.state == OwnState::Opened) {
-        platform::RenameOpenFile(moved.handle.get(), nullptr, L"\\??\\" + listedPath, false);
-    }
-    return false;
-}
 
 StagingFolder::StagingFolder(std::wstring folder) : path_(std::move(folder)) {
     if (!path_.empty() && path_.back() == L'\\') path_.pop_back();
@@ -92,6 +56,86 @@ unsigned long StagingFolder::OpenFolder(bool create) {
     return ERROR_SUCCESS;
 }
 
+std::wstring StagingFolder::NewName() {
+    // The time of staging, the process and a sequence number: names sort by their age and
+    // never repeat.
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    wchar_t text[64];
+    std::swprintf(text, 64, L"%08lX%08lX-%lX-%u", now.dwHighDateTime, now.dwLowDateTime, ::GetCurrentProcessId(),
+                  ++sequence_);
+    return text;
+}
+
+unsigned long StagingFolder::CreateRecord(const std::wstring& text, const wchar_t* suffix, std::wstring& name) {
+    OwnFile record;
+    std::wstring created;
+    const auto nameOf = [this, suffix](int) { return NewName() + suffix; };
+    if (const DWORD error = CreateUnderFreeName(folder_.Handle(), nameOf, GENERIC_WRITE | DELETE | SYNCHRONIZE,
+                                                record.handle, created)) {
+        return error;
+    }
+    record.state = OwnState::Opened;
+    if (const DWORD error = WriteAllFlushed(record.handle.get(), text.data(), text.size() * sizeof(wchar_t))) {
+        RemoveOwnFile(record);
+        return error;
+    }
+    name = created.substr(0, created.size() - std::wcslen(suffix));
+    return ERROR_SUCCESS;
+}
+
+unsigned long StagingFolder::ReadText(const std::wstring& fileName, std::wstring& text) {
+    OwnFile record = folder_.OpenFile(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    if (record.state == OwnState::Missing) return ERROR_FILE_NOT_FOUND;
+    if (record.state != OwnState::Opened) return record.error;
+    text.assign(kRecordLimit / sizeof(wchar_t), L'\0');
+    DWORD got = 0;
+    if (!::ReadFile(record.handle.get(), text.data(), kRecordLimit, &got, nullptr)) return ::GetLastError();
+    text.resize(got / sizeof(wchar_t));
+    return ERROR_SUCCESS;
+}
+
+std::vector<std::wstring> StagingFolder::Names(const wchar_t* suffix) {
+    std::vector<std::wstring> names;
+    if (OpenFolder(false) != ERROR_SUCCESS) return names;
+    WIN32_FIND_DATAW found;
+    platform::UniqueFind search(
+        ::FindFirstFileW(platform::LiteralForm(folder_.FinalPath() + L"\\*" + suffix).c_str(), &found));
+    if (!search) return names;
+    const size_t length = std::wcslen(suffix);
+    do {
+        const std::wstring name = found.cFileName;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > length &&
+            name.compare(name.size() - length, length, suffix) == 0) {
+            names.push_back(name.substr(0, name.size() - length));
+        }
+    } while (::FindNextFileW(search.get(), &found));
+    std::sort(names.begin(), names.end());  // the names begin with the time they were made
+    return names;
+}
+
+unsigned long StagingFolder::RemoveRecord(const std::wstring& name, const wchar_t* suffix) {
+    OwnFile record = folder_.OpenFile(name + suffix, DELETE, platform::kShareAll);
+    if (record.state == OwnState::Missing) return ERROR_SUCCESS;
+    if (record.state != OwnState::Opened) return record.error;
+    return RemoveOwnFile(record);
+}
+
+// The file that arrived at the staged name is not the one checked, and cannot be put back:
+// it stays, with its record saying so, for an administrator to put back.
+unsigned long StagingFolder::KeepAsForeign(const std::wstring& name, OwnFile& arrived, const StagedRecord& record) {
+    StagedRecord foreign = record;
+    foreign.foreign = true;
+    platform::QueryFileNumber(arrived.handle.get(), foreign.number);
+    DWORD attributes = 0;
+    if (platform::QueryAttributes(arrived.handle.get(), attributes) == ERROR_SUCCESS) foreign.attributes = attributes;
+    OwnFile file = folder_.OpenFile(name + kRecordSuffix, GENERIC_WRITE, 0);
+    if (file.state != OwnState::Opened) return file.error;
+    const std::wstring text = StagedRecordText(foreign);
+    if (!::SetEndOfFile(file.handle.get())) return ::GetLastError();
+    return WriteAllFlushed(file.handle.get(), text.data(), text.size() * sizeof(wchar_t));
+}
+
 unsigned long StagingFolder::Stage(const CheckedFile& file, const std::wstring& listedPath, std::wstring& staged) {
     if (const DWORD error = OpenFolder(true)) return error;
     DWORD attributes = 0;
@@ -99,122 +143,222 @@ unsigned long StagingFolder::Stage(const CheckedFile& file, const std::wstring& 
     if (const DWORD error = platform::QueryAttributes(file.handle.get(), attributes)) return error;
     if (const DWORD error = platform::QueryStandard(file.handle.get(), facts)) return error;
 
-    // A name of its own: the time of staging, the process and a sequence number.
-    FILETIME now;
-    ::GetSystemTimeAsFileTime(&now);
-    const auto nameOf = [this, &now](int) {
-        wchar_t text[64];
-        std::swprintf(text, 64, L"%08lX%08lX-%lX-%u", now.dwHighDateTime, now.dwLowDateTime,
-                      ::GetCurrentProcessId(), ++sequence_);
-        return text + std::wstring(kRecordSuffix);
-    };
-    OwnFile record;
-    std::wstring recordName;
-    if (const DWORD error = CreateUnderFreeName(folder_.Handle(), nameOf, GENERIC_WRITE | DELETE | SYNCHRONIZE,
-                                                record.handle, recordName)) {
-        return error;
+    // The record first, naming the staged name and the file's number: a run ended after
+    // the rename leaves a staged file with its record, one ended before it a record
+    // without a file, which the next sweep removes.
+    StagedRecord record{listedPath, attributes, true, file.identity.number, {}, false};
+    OwnFile recordFile;
+    std::wstring name;
+    for (int attempt = 0; attempt < 100 && !recordFile.handle; ++attempt) {
+        name = NewName();
+        const DWORD error = platform::CreateNewFileIn(folder_.Handle(), name + kRecordSuffix,
+                                                      GENERIC_WRITE | DELETE | SYNCHRONIZE, 0, recordFile.handle);
+        if (error != ERROR_SUCCESS && error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return error;
     }
-    record.state = OwnState::Opened;
-    const std::wstring name = recordName.substr(0, recordName.size() - std::wcslen(kRecordSuffix));
-
-    const std::wstring text = RecordText(listedPath, attributes);
-    DWORD error = WriteAllFlushed(record.handle.get(), text.data(), text.size() * sizeof(wchar_t));
+    if (!recordFile.handle) return ERROR_ALREADY_EXISTS;
+    recordFile.state = OwnState::Opened;
+    record.stagedName = name + kStagedSuffix;
+    const std::wstring text = StagedRecordText(record);
+    DWORD error = WriteAllFlushed(recordFile.handle.get(), text.data(), text.size() * sizeof(wchar_t));
+    recordFile.handle.reset();
     // Wine renames by the path the handle was opened by: a folder swapped for a link since
-    // the check would move the link's file instead. One more look just before, and one
-    // after: a file found in its place that is not the one held goes straight back.
-    const ListedPath listed{PathKind::File, listedPath, 0};
-    if (error == ERROR_SUCCESS && !PathStillReaches(listed, file)) error = kErrorReparsePointEncountered;
-    if (error == ERROR_SUCCESS) error = platform::RenameOpenFile(file.handle.get(), folder_.Handle(),
-                                                                  name + kStagedSuffix, false);
-    if (error == ERROR_SUCCESS && !StagedIsHeld(name + kStagedSuffix, file, listedPath)) {
+    // the check would move the link's file instead. One more look just before.
+    if (error == ERROR_SUCCESS && !PathStillReaches(ListedPath{PathKind::File, listedPath, 0}, file)) {
         error = kErrorReparsePointEncountered;
     }
+    if (error == ERROR_SUCCESS) error = platform::RenameOpenFile(file.handle.get(), folder_.Handle(), record.stagedName, false);
     if (error != ERROR_SUCCESS) {
-        RemoveOwnFile(record);
+        RemoveRecord(name, kRecordSuffix);
         return error;
     }
-    // The platform's delete at restart leaves a read-only file in place. A file with a
-    // second name keeps its attributes: they belong to that name's file too.
-    if (facts.links == 1 && (attributes & kBlockingAttributes)) {
-        platform::SetAttributes(file.handle.get(), attributes & ~kBlockingAttributes);
+
+    // And one after: the file at the staged name must be the one held. A second name of
+    // it is no obstacle.
+    OwnFile arrived = folder_.OpenFile(record.stagedName, kStagedAccess, platform::kShareAll, true);
+    if (arrived.state == OwnState::Opened && NumberIs(arrived.handle.get(), record.number)) {
+        ClearBlockingAttributes(file.handle.get(), facts.links);
+        staged = folder_.PathOf(record.stagedName);
+        return ERROR_SUCCESS;
     }
-    staged = folder_.PathOf(name + kStagedSuffix);
-    return ERROR_SUCCESS;
+    if (arrived.state == OwnState::Missing) {
+        RemoveRecord(name, kRecordSuffix);
+    } else if (arrived.state == OwnState::Opened) {
+        // Another file came by the path: it goes straight back where it came from.
+        if (platform::RenameOpenFile(arrived.handle.get(), nullptr, L"\\??\\" + listedPath, false) == ERROR_SUCCESS) {
+            arrived.handle.reset();
+            RemoveRecord(name, kRecordSuffix);
+        } else {
+            KeepAsForeign(name, arrived, record);
+        }
+    }
+    return kErrorReparsePointEncountered;
 }
 
-void StagingFolder::Sweep() {
-    if (OpenFolder(false) != ERROR_SUCCESS) return;
-    const std::wstring& folder = folder_.FinalPath();
-    for (const std::wstring& name : NamesEndingIn(folder, kStagedSuffix)) {
-        OwnFile file = folder_.OpenFile(name + kStagedSuffix, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                        platform::kShareAll, true);
-        if (file.state != OwnState::Opened) continue;
-        DWORD attributes = 0;
-        if (file.links == 1 && platform::QueryAttributes(file.handle.get(), attributes) == ERROR_SUCCESS &&
-            (attributes & kBlockingAttributes)) {
-            platform::SetAttributes(file.handle.get(), attributes & ~kBlockingAttributes);
+std::vector<std::wstring> StagingFolder::Sweep(RequestedDeletes& requested) {
+    std::vector<std::wstring> cleared, withdrawn, finished;
+    for (const std::wstring& name : Names(kRecordSuffix)) {
+        StagedFile staged;
+        const bool readable = Read(name, staged);
+        const std::wstring stagedPath = folder_.PathOf(name + kStagedSuffix);
+        if (!readable || !staged.present) {
+            // A record cut short before its file arrived, or one whose file the restart
+            // deleted: its request goes first, then the record.
+            if (!staged.present) {
+                withdrawn.push_back(stagedPath);
+                finished.push_back(name);
+            }
+            continue;
         }
-        // Still running, or mapped by another program: left for the restart.
-        if (RemoveOwnFile(file) == ERROR_SUCCESS) Forget(name);
-    }
-    for (const std::wstring& name : NamesEndingIn(folder, kRecordSuffix)) {
-        if (::GetFileAttributesW(platform::LiteralForm(folder_.PathOf(name + kStagedSuffix)).c_str()) ==
-            INVALID_FILE_ATTRIBUTES) {
-            Forget(name);
+        const StagedRecord& record = staged.record;
+        // Only a file the record names by its number: never one that arrived in its
+        // place, nor one an earlier version staged without a number (its restart deletes it).
+        if (record.foreign || !record.numberKnown) continue;
+        OwnFile file = folder_.OpenFile(name + kStagedSuffix, kStagedAccess, platform::kShareAll, true);
+        if (file.state != OwnState::Opened || !NumberIs(file.handle.get(), record.number)) continue;
+        ClearBlockingAttributes(file.handle.get(), file.links);
+        if (RemoveOwnFile(file) == ERROR_SUCCESS) {
+            cleared.push_back(record.listedPath);
+            withdrawn.push_back(stagedPath);
+            finished.push_back(name);
+        } else if (!requested.Has(stagedPath) && RequestDeleteAtRestart(stagedPath) == ERROR_SUCCESS) {
+            // Still running, or mapped by another program: left for the restart.
+            requested.Add(stagedPath);
         }
     }
+    // A record outlives its request: taken back first, so that no request is left for a
+    // name without a record.
+    if (WithdrawDeletes(withdrawn) == ERROR_SUCCESS) {
+        for (const std::wstring& name : finished) RemoveRecord(name, kRecordSuffix);
+    }
+    return cleared;
 }
 
 bool StagingFolder::Read(const std::wstring& name, StagedFile& staged) {
     if (OpenFolder(false) != ERROR_SUCCESS) return false;
-    OwnFile record = folder_.OpenFile(name + kRecordSuffix, GENERIC_READ, FILE_SHARE_READ);
-    if (record.state != OwnState::Opened) return false;
-    std::wstring text(kRecordLimit / sizeof(wchar_t), L'\0');
-    DWORD got = 0;
-    if (!::ReadFile(record.handle.get(), text.data(), kRecordLimit, &got, nullptr)) return false;
-    text.resize(got / sizeof(wchar_t));
+    staged = StagedFile{};
     staged.name = name;
-    if (!ParseRecord(text, staged)) return false;
-    staged.present = ::GetFileAttributesW(platform::LiteralForm(folder_.PathOf(name + kStagedSuffix)).c_str()) !=
-                     INVALID_FILE_ATTRIBUTES;
-    return true;
+    const OwnFile file = folder_.OpenFile(name + kStagedSuffix, FILE_READ_ATTRIBUTES, platform::kShareAll, true);
+    staged.present = file.state != OwnState::Missing;
+    std::wstring text;
+    return ReadText(name + kRecordSuffix, text) == ERROR_SUCCESS && ParseStagedRecord(text, staged.record);
 }
 
 std::vector<StagedFile> StagingFolder::List() {
     std::vector<StagedFile> files;
-    if (OpenFolder(false) != ERROR_SUCCESS) return files;
-    for (const std::wstring& name : NamesEndingIn(folder_.FinalPath(), kRecordSuffix)) {
+    for (const std::wstring& name : Names(kRecordSuffix)) {
         StagedFile staged;
         if (Read(name, staged)) files.push_back(std::move(staged));
     }
     return files;
 }
 
-void StagingFolder::Forget(const std::wstring& name) const {
-    OwnFile record = folder_.OpenFile(name + kRecordSuffix, DELETE, platform::kShareAll);
-    if (record.state == OwnState::Opened) RemoveOwnFile(record);
+RestoreResult StagingFolder::Restore(const StagedFile& staged) {
+    if (!staged.present) return {RestoreResult::NotMoved, ERROR_FILE_NOT_FOUND};
+    const std::wstring& name = staged.name;
+    const ListedPath destination = JudgePathForFileCalls(staged.record.listedPath);
+    if (destination.kind == PathKind::Refused) return {RestoreResult::NotMoved, destination.refusal};
+    if (destination.kind != PathKind::File) return {RestoreResult::NotMoved, ERROR_BAD_PATHNAME};
+    OwnFile file = folder_.OpenFile(name + kStagedSuffix, kStagedAccess, platform::kShareAll, true);
+    if (file.state == OwnState::Missing) return {RestoreResult::NotMoved, ERROR_FILE_NOT_FOUND};
+    if (file.state != OwnState::Opened) return {RestoreResult::NotMoved, file.error};
+    uint64_t number = 0;
+    if (const DWORD error = platform::QueryFileNumber(file.handle.get(), number)) return {RestoreResult::NotMoved, error};
+    const CheckedFile folder = OpenCheckedFolder(FolderOf(destination.path));
+    if (folder.outcome == Reached::NotFound) return {RestoreResult::NotMoved, ERROR_PATH_NOT_FOUND};
+    if (folder.outcome != Reached::Folder) return {RestoreResult::NotMoved, folder.error};
+    uint64_t folderNumber = 0;
+    if (const DWORD error = platform::QueryFileNumber(folder.handle.get(), folderNumber)) {
+        return {RestoreResult::NotMoved, error};
+    }
+
+    const DWORD renamed =
+        platform::RenameOpenFile(file.handle.get(), folder.handle.get(), LeafOf(destination.path), false);
+    const std::wstring stagedPath = folder_.PathOf(name + kStagedSuffix);
+    // Where the file is now decides, not what the rename answered: a platform that renames
+    // by path may have moved it elsewhere, or moved it and reported a failure.
+    std::wstring now;
+    const DWORD where = platform::FinalPathOf(file.handle.get(), now);
+    if (where == ERROR_SUCCESS && platform::SamePathText(now, stagedPath)) {
+        return {RestoreResult::NotMoved,
+                renamed == ERROR_ALREADY_EXISTS ? static_cast<unsigned long>(ERROR_FILE_EXISTS) : renamed};
+    }
+    bool arrived = where == ERROR_SUCCESS && platform::SamePathText(now, destination.path);
+    if (arrived) {
+        // The name must reach this very file, and the folder's path the folder checked.
+        const CheckedFile atName = OpenChecked(destination, FILE_READ_ATTRIBUTES);
+        const CheckedFile folderNow = OpenCheckedFolder(FolderOf(destination.path));
+        uint64_t folderNowNumber = 0;
+        arrived = atName.outcome == Reached::File && atName.identity.number == number &&
+                  folderNow.outcome == Reached::Folder &&
+                  platform::QueryFileNumber(folderNow.handle.get(), folderNowNumber) == ERROR_SUCCESS &&
+                  folderNowNumber == folderNumber;
+    }
+    if (!arrived) {
+        const DWORD back = platform::RenameOpenFile(file.handle.get(), folder_.Handle(), name + kStagedSuffix, false);
+        if (back == ERROR_SUCCESS) return {RestoreResult::BroughtBack, 0};
+        return {RestoreResult::Astray, back, now};
+    }
+    platform::SetAttributes(file.handle.get(), staged.record.attributes);
+    // A record outlives its request (see Sweep); a restore ended between the two leaves a
+    // record whose file is gone, which the next sweep finishes.
+    if (WithdrawDeletes({stagedPath}) == ERROR_SUCCESS) RemoveRecord(name, kRecordSuffix);
+    return {RestoreResult::Restored, 0};
 }
 
-unsigned long StagingFolder::Restore(const StagedFile& staged) {
-    if (!staged.present) return ERROR_FILE_NOT_FOUND;
-    const std::wstring& name = staged.name;
-    const ListedPath destination = JudgePathForFileCalls(staged.listedPath);
-    if (destination.kind != PathKind::File) return kErrorInvalidName;
-    OwnFile file = folder_.OpenFile(name + kStagedSuffix, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                    platform::kShareAll);
-    if (file.state != OwnState::Opened) return file.state == OwnState::Missing ? ERROR_FILE_NOT_FOUND : file.error;
-    const CheckedFile folder = OpenCheckedFolder(FolderOf(destination.path));
-    if (folder.outcome != Reached::Folder) {
-        return folder.outcome == Reached::NotFound ? ERROR_PATH_NOT_FOUND : folder.error;
+std::vector<CarriedEntry> StagingFolder::Carried() {
+    std::vector<CarriedEntry> entries;
+    for (const std::wstring& name : Names(kCarriedSuffix)) {
+        CarriedEntry entry{name, {}};
+        std::wstring text;
+        if (ReadText(name + kCarriedSuffix, text) == ERROR_SUCCESS && ParseCarriedRecord(text, entry.record)) {
+            entries.push_back(std::move(entry));
+        }
     }
-    if (const DWORD error =
-            platform::RenameOpenFile(file.handle.get(), folder.handle.get(), LeafOf(destination.path), false)) {
-        return error == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : error;
+    return entries;
+}
+
+std::vector<PathRequest> StagingFolder::PathRequests() {
+    std::vector<PathRequest> requests;
+    for (const std::wstring& name : Names(kPathRequestSuffix)) {
+        PathRequest request{name, {}};
+        std::wstring text;
+        if (ReadText(name + kPathRequestSuffix, text) == ERROR_SUCCESS && ParsePathRequest(text, request.listedPath)) {
+            requests.push_back(std::move(request));
+        }
     }
-    platform::SetAttributes(file.handle.get(), staged.attributes);
-    PendingDeletes::Withdraw(folder_.PathOf(name + kStagedSuffix));
-    Forget(name);
-    return ERROR_SUCCESS;
+    return requests;
+}
+
+unsigned long StagingFolder::RecordCarried(const CarriedRecord& record) {
+    if (const DWORD error = OpenFolder(true)) return error;
+    std::wstring name;
+    return CreateRecord(CarriedRecordText(record), kCarriedSuffix, name);
+}
+
+unsigned long StagingFolder::RecordPathRequest(const std::wstring& listedPath) {
+    if (const DWORD error = OpenFolder(true)) return error;
+    std::wstring name;
+    return CreateRecord(PathRequestText(listedPath), kPathRequestSuffix, name);
+}
+
+unsigned long StagingFolder::ReadStartType(StartTypeRecord& record) {
+    if (const DWORD error = OpenFolder(false)) return error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error;
+    std::wstring text;
+    if (const DWORD error = ReadText(kStartTypeRecordName, text)) return error;
+    return ParseStartTypeRecord(text, record) ? ERROR_SUCCESS : static_cast<unsigned long>(ERROR_INVALID_DATA);
+}
+
+unsigned long StagingFolder::WriteStartType(const StartTypeRecord& record) {
+    if (const DWORD error = OpenFolder(true)) return error;
+    std::wstring name;
+    if (const DWORD error = CreateRecord(StartTypeRecordText(record), L".new", name)) return error;
+    OwnFile written = folder_.OpenFile(name + L".new", DELETE, platform::kShareAll);
+    if (written.state != OwnState::Opened) return written.error;
+    const DWORD error = folder_.RenameInto(written.handle.get(), kStartTypeRecordName, false);
+    if (error == ERROR_SUCCESS) return ERROR_SUCCESS;
+    RemoveOwnFile(written);
+    // One there already holds the start type found first.
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? ERROR_SUCCESS : error;
 }
 
 }  // namespace fileops

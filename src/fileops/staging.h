@@ -6,27 +6,56 @@
 // and the owner of a folder on it could make that any file on the system. The service's
 // folder admits no one else, so nothing can redirect a staged name.
 //
-// Beside each staged file "NAME.staged" lies its record "NAME.path": the listed path it
-// came from and its attributes, so that it can be put back until it is deleted.
+// Every file here has its record (staging_records.h), and every change is ordered so that
+// a run ended at any moment leaves a state the next start finishes: a record is written
+// and flushed before its file arrives, and removed only after its file and its request
+// are gone.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "fileops/own_file.h"
+#include "fileops/staging_records.h"
 
 namespace fileops {
 
 struct CheckedFile;
+class RequestedDeletes;
 
 inline constexpr wchar_t kStagingFolderName[] = L"QuorvaneStaging";
 inline constexpr wchar_t kStagedSuffix[] = L".staged";
 inline constexpr wchar_t kRecordSuffix[] = L".path";
+inline constexpr wchar_t kCarriedSuffix[] = L".carried";
+inline constexpr wchar_t kPathRequestSuffix[] = L".request";
+inline constexpr wchar_t kStartTypeRecordName[] = L"start-type.record";
 
 struct StagedFile {
-    std::wstring name;        // "NAME", without a suffix
-    std::wstring listedPath;  // where it was: "X:\dir\name"
-    uint32_t attributes = 0;  // its attributes there
-    bool present = false;     // the staged file is still in the folder
+    std::wstring name;  // "NAME", without a suffix
+    StagedRecord record;
+    bool present = false;  // the staged file is still in the folder
+};
+
+struct CarriedEntry {
+    std::wstring name;  // "NAME", without a suffix
+    CarriedRecord record;
+};
+
+struct PathRequest {
+    std::wstring name;  // "NAME", without a suffix
+    std::wstring listedPath;
+};
+
+// What a restore did, decided by where the file is afterwards.
+struct RestoreResult {
+    enum Outcome {
+        Restored,     // at its listed path, its request and record gone
+        NotMoved,     // still staged: `error` is what kept it (0 when nothing was said)
+        BroughtBack,  // it arrived somewhere else and is staged again under its name
+        Astray,       // it arrived somewhere else and could not be brought back: `error`
+    };
+    Outcome outcome = NotMoved;
+    unsigned long error = 0;
+    std::wstring where;  // Astray: where the file is, as far as its handle tells
 };
 
 class StagingFolder {
@@ -36,37 +65,56 @@ public:
 
     const std::wstring& Path() const { return path_; }
 
-    // Moves the checked file into the folder under a new name and records where it was.
-    // 0 with the staged file's full path; ERROR_NOT_SAME_DEVICE (17) when the file lies on
-    // another volume; or the error of the step that failed (the file then stays where it
-    // was and no record is left).
-    unsigned long Stage(const CheckedFile& file, const std::wstring& listedPath, std::wstring& staged);
-
-    // Tries every staged file again: its attributes reset (a file with more than one
-    // name keeps them: they belong to its other names too) and deleted where it can be
-    // now, its record with it; records whose file is gone are removed.
-    void Sweep();
-
-    // The staged files and their records, oldest first.
-    std::vector<StagedFile> List();
-
-    // Reads one record; false when there is none of that name.
-    bool Read(const std::wstring& name, StagedFile& staged);
-
-    // Moves a staged file, as Read gave it, back to its listed path, through its handle
-    // into the checked folder of that path, with its attributes; never over a file that
-    // stands there again (ERROR_FILE_EXISTS), never through a redirected folder (4395);
-    // then withdraws its restart request and removes its record. 0 or the error.
-    unsigned long Restore(const StagedFile& staged);
-
     // The folder checked and held open, created first when `create`: 0 or the error
     // (ERROR_PATH_NOT_FOUND when it is missing and not to be created).
     unsigned long OpenFolder(bool create);
 
+    // Moves the checked file into the folder under a new name, its record first. 0 with
+    // the staged file's full path; ERROR_NOT_SAME_DEVICE (17) when the file lies on another
+    // volume; 4395 when the file that arrived is not the one checked (a rename by path,
+    // under Wine): it is put back, or kept with a record that says so; or the error of the
+    // step that failed, the file then where it was and no record left.
+    unsigned long Stage(const CheckedFile& file, const std::wstring& listedPath, std::wstring& staged);
+
+    // Tries the staged files of earlier runs again. A file is deleted only when its record
+    // names it and its number still matches; then its request is taken back and its record
+    // removed. A record whose file is gone goes too, its request first. A staged file that
+    // still cannot be deleted is requested where it is not yet. Returns the listed paths of
+    // the files this start deleted.
+    std::vector<std::wstring> Sweep(RequestedDeletes& requested);
+
+    // The staged files and their records, oldest first.
+    std::vector<StagedFile> List();
+    // Reads one record; false when there is none of that name or it cannot be read.
+    bool Read(const std::wstring& name, StagedFile& staged);
+
+    // Moves a staged file, as Read gave it, back to its listed path through its handle,
+    // into the checked folder of that path, with its attributes; never over a file that
+    // stands there again, never through a redirected folder. Afterwards it checks where
+    // the file arrived: anywhere else, it is moved back under its staged name, its record
+    // and request unchanged. Only a file that arrived takes its request back and its record.
+    RestoreResult Restore(const StagedFile& staged);
+
+    // The entries carried to the next start, and the requests made by a listed path.
+    std::vector<CarriedEntry> Carried();
+    std::vector<PathRequest> PathRequests();
+    unsigned long RecordCarried(const CarriedRecord& record);
+    unsigned long RecordPathRequest(const std::wstring& listedPath);
+
+    // The start type record: 0 with it, ERROR_FILE_NOT_FOUND when there is none, or the
+    // error. Written new and renamed into place, never over one that exists.
+    unsigned long ReadStartType(StartTypeRecord& record);
+    unsigned long WriteStartType(const StartTypeRecord& record);
+
+    // Removes the record "NAME" + `suffix` (a whole name when `suffix` is empty).
+    unsigned long RemoveRecord(const std::wstring& name, const wchar_t* suffix);
+
 private:
-    void Forget(const std::wstring& name) const;  // removes a record
-    bool StagedIsHeld(const std::wstring& stagedName, const CheckedFile& file,
-                      const std::wstring& listedPath) const;
+    unsigned long CreateRecord(const std::wstring& text, const wchar_t* suffix, std::wstring& name);
+    unsigned long ReadText(const std::wstring& fileName, std::wstring& text);
+    std::vector<std::wstring> Names(const wchar_t* suffix);
+    std::wstring NewName();
+    unsigned long KeepAsForeign(const std::wstring& name, OwnFile& arrived, const StagedRecord& record);
 
     std::wstring path_;
     OwnFolder folder_;

@@ -1,7 +1,9 @@
+#include <vector>
+
 #include "activitylog/activity_log.h"
 #include "eventlog/format_msg.h"
-#include "fileops/checked_file.h"
 #include "fileops/delete_file_now.h"
+#include "pendinglist/ansi_codec.h"
 #include "pendinglist/pass_lines.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/win32.h"
@@ -49,13 +51,46 @@ void Refuse(const std::wstring& path, uint32_t error, modRunReport::RunSummary& 
 
 }  // namespace
 
+// Paths match as FindEntry matches them: in the platform's lower case.
+std::wstring Lowered(std::wstring text) {
+    PlatformLowerCase(text.data(), text.size());
+    return text;
+}
+
+// The listed paths whose staged files this start deleted: the entry of such a path gets
+// the "finished clearing" line in place of "already gone", once.
+class SweptPaths {
+public:
+    explicit SweptPaths(std::vector<std::wstring> paths) : paths_(std::move(paths)) {}
+
+    bool Take(const std::wstring& path) {
+        if (paths_.empty()) return false;
+        const std::wstring key = Lowered(path);
+        for (size_t i = 0; i < paths_.size(); ++i) {
+            if (!taken_[i] && Lowered(paths_[i]) == key) return taken_[i] = true;
+        }
+        return false;
+    }
+    // Those whose paths no entry named, in the order they were staged.
+    std::vector<std::wstring> Rest() const {
+        std::vector<std::wstring> rest;
+        for (size_t i = 0; i < paths_.size(); ++i) {
+            if (!taken_[i]) rest.push_back(paths_[i]);
+        }
+        return rest;
+    }
+
+private:
+    std::vector<std::wstring> paths_;
+    std::vector<bool> taken_ = std::vector<bool>(paths_.size(), false);
+};
+
 void CleanupPass() {
-    const cFileFuncs& files = Files();
+    cFileFuncs& files = Files();
     modRunReport::RunSummary& record = RunRecord();
-    // What earlier runs staged and could not delete then.
-    files.RetryStaged();
+    // What earlier runs staged and could not delete then; every file deleted is logged.
+    SweptPaths swept(files.BeginPass());
     PendingRebootList& list = List();
-    if (list.Count() == 0) return;
     record.entries = static_cast<uint32_t>(list.Count());
 
     // Slots keep their numbers while entries are removed, so the walk takes up exactly
@@ -63,7 +98,7 @@ void CleanupPass() {
     // takes an entry at or before the one in hand, so every slot ahead is still valid;
     // once the last entry is gone the storage is released and the walk ends.
     std::wstring path;
-    const size_t slots = list.SlotCount();
+    const size_t slots = list.Count() == 0 ? 0 : list.SlotCount();
     for (size_t slot = 0; slot < slots && slot < list.SlotCount(); ++slot) {
         if (!list.IsLiveSlot(slot)) continue;
         const PendingRebootEntry& entry = list.AtSlot(slot);
@@ -82,11 +117,16 @@ void CleanupPass() {
                 continue;
             }
             list.RemoveEntry(path);
-            LogStep(kLabelGone, path);
-            ++record.gone;
+            if (swept.Take(path)) {
+                LogStep(kLabelDeleted, path);
+                ++record.deleted;
+            } else {
+                LogStep(kLabelGone, path);
+                ++record.gone;
+            }
             continue;
         }
-        if (basQuorvaneService::DeleteFileNow(path)) {
+        if (basQuorvaneService::DeleteFileNow(path, files)) {
             list.RemoveEntry(path);
             LogStep(kLabelDeleted, path);
             ++record.deleted;
@@ -97,6 +137,8 @@ void CleanupPass() {
             Refuse(path, files.LastRefusal(), record);
             continue;
         }
+        // Staged, requested by its path, or carried to the next start, which follows the
+        // restart: the line is true in each case.
         files.DeleteFileUntilReboot(path);
         if (files.LastRefusal() != 0) {
             Refuse(path, files.LastRefusal(), record);
@@ -105,7 +147,12 @@ void CleanupPass() {
         LogStep(kLabelScheduled, path);
         ++record.scheduled;
     }
-    fileops::ReleaseChecked();
+    for (const std::wstring& cleared : swept.Rest()) {
+        LogStep(kLabelStart, cleared);
+        LogStep(kLabelDeleted, cleared);
+        ++record.deleted;
+    }
+    files.EndPass();
 }
 
 }  // namespace basPendingRebootFiles

@@ -14,6 +14,7 @@
 #include "platform/final_path.h"
 #include "platform/nt_file.h"
 #include "platform/win32.h"
+#include "service/nt_service.h"
 
 namespace basPendingRebootFiles {
 namespace {
@@ -164,8 +165,9 @@ PendingRebootList& List() {
     return list;
 }
 
-const cFileFuncs& Files() {
-    static const cFileFuncs files(basQuorvaneService::AppDir() + fileops::kStagingFolderName);
+cFileFuncs& Files() {
+    static cFileFuncs files(
+        RouteSetup{basQuorvaneService::AppDir() + fileops::kStagingFolderName, NTService::ServiceName, {}});
     return files;
 }
 

@@ -20,7 +20,7 @@ PendingRebootList& List();
 
 // The component's one file operations object, created on first use and kept for the
 // process; its staging folder lies in the executable's folder.
-const cFileFuncs& Files();
+cFileFuncs& Files();
 
 // What Load and the cleanup pass did in this run, for the run's report.
 modRunReport::RunSummary& RunRecord();

@@ -79,6 +79,7 @@ constexpr ULONG kFileCreate = 2;
 constexpr ULONG kSynchronousIo = 0x20;
 constexpr ULONG kNonDirectory = 0x40;
 constexpr ULONG kOpenReparsePoint = 0x200000;
+constexpr ULONG kDeleteOnClose = 0x1000;
 
 template <typename Call>
 Call Lookup(HMODULE module, const char* name) {
@@ -237,15 +238,16 @@ DWORD RenameOpenFile(HANDLE file, HANDLE folder, const std::wstring& name, bool 
 }
 
 DWORD CreateNewFileIn(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
-                      UniqueFile& file) {
+                      UniqueFile& file, bool deleteOnClose, void* descriptor) {
     const UnicodeText text = TextOf(name);
-    ObjectAttributes attributes = {sizeof(ObjectAttributes), folder, &text, kObjCaseInsensitive, nullptr,
+    ObjectAttributes attributes = {sizeof(ObjectAttributes), folder, &text, kObjCaseInsensitive, descriptor,
                                    nullptr};
     IoStatus io = {};
     HANDLE created = nullptr;
     const LONG status = NativeCalls().NtCreateFile(&created, access | SYNCHRONIZE, &attributes, &io, nullptr,
                                                    FILE_ATTRIBUTE_NORMAL, share, kFileCreate,
-                                                   kSynchronousIo | kNonDirectory | kOpenReparsePoint,
+                                                   kSynchronousIo | kNonDirectory | kOpenReparsePoint |
+                                                       (deleteOnClose ? kDeleteOnClose : 0),
                                                    nullptr, 0);
     if (status < 0) return ErrorOf(status);
     file.reset(created);

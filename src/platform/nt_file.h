@@ -71,9 +71,10 @@ DWORD SetAttributes(HANDLE file, DWORD attributes);
 // name unless `replace`; a link standing at the new name is replaced, never followed.
 DWORD RenameOpenFile(HANDLE file, HANDLE folder, const std::wstring& name, bool replace);
 // Creates `name` as a new file inside `folder`, never over anything that stands there
-// (a link included).
+// (a link included). `deleteOnClose`: the file goes with its last handle; `descriptor`:
+// its security descriptor, null for the one the folder hands down.
 DWORD CreateNewFileIn(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
-                      UniqueFile& file);
+                      UniqueFile& file, bool deleteOnClose = false, void* descriptor = nullptr);
 
 // Equal in the file system's own letter case rules.
 bool SamePathText(const std::wstring& a, const std::wstring& b);

@@ -157,6 +157,20 @@ TEST_F(EventTrace, ARefusedPatternGetsItsOwnEventAndTheRunAWarningWithItsCounts)
                    {L"4", L"1", L"1", L"0", L"1", L"1", L"read", L"-", L"-"});
 }
 
+// A viewer expands "%%N" in an insert, and the platform refuses an event with an insert
+// past its limit: a refused path shows its '%' full-width, and a very long one is cut.
+TEST_F(EventTrace, ARefusedPathsInsertShowsThePathItselfWithinThePlatformsLimit) {
+    const std::wstring percent = files / L"%%1234\\*.tmp";
+    const std::wstring longPath = files / (std::wstring(32000 - files.Path().size(), L'x') + L"*");
+    const TracedRun run = Run({{percent}, {longPath}});
+    ASSERT_EQ(run.events.size(), 3u) << Describe(run.events);
+    EXPECT_EQ(run.events[0].inserts[0], files / L"\xFF05\xFF05" L"1234\\*.tmp");
+    EXPECT_EQ(run.events[1].id, 0x8000000Au);
+    ASSERT_EQ(run.events[1].inserts.size(), 3u) << "the long path's event was reported in full";
+    // Wine's trace shows only the start of a long insert; InsertOf's own test holds the rest.
+    EXPECT_EQ(run.events[1].inserts[0].substr(0, 40), longPath.substr(0, 40));
+}
+
 TEST_F(EventTrace, TwentyFiveRefusalsGiveTwentyEventsAndOneForTheRest) {
     std::vector<ListedFile> list;
     for (int i = 0; i < 25; ++i) list.push_back({files / (L"f" + std::to_wstring(i) + L"*.tmp")});

@@ -41,7 +41,7 @@ std::vector<std::string> DebugRun(const std::vector<std::string>& passLines,
 
 void ExpectEndedStopped(const testing_support::ServiceSandbox& sandbox) {
     EXPECT_EQ(sandbox.QueryState(), static_cast<DWORD>(SERVICE_STOPPED));
-    EXPECT_FALSE(testing_support::IsInstanceRunning()) << "the process is still running";
+    EXPECT_FALSE(testing_support::IsInstanceRunning(sandbox.Dir())) << "the process is still running";
 }
 
 }  // namespace fault_support

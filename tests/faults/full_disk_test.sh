@@ -17,7 +17,7 @@ release() {
 release
 mkdir -p "$mount_unix"
 trap release EXIT
-if ! mount -t tmpfs -o size=8m,mode=0777 quorvane-full "$mount_unix"; then
+if ! mount -t tmpfs -o size=32m,mode=0777 quorvane-full "$mount_unix"; then
   echo "full_disk_test.sh: cannot mount a tmpfs at $mount_unix (run as root)" >&2
   exit 1
 fi

@@ -14,6 +14,8 @@
 #include "support/message_box.h"
 #include "support/process.h"
 #include "support/service_sandbox.h"
+#include "support/unix_side.h"
+#include "driver/instance_lock.h"
 
 namespace {
 
@@ -39,7 +41,7 @@ private:
 };
 
 bool RunIsUnderWay(const ServiceSandbox& sandbox) {
-    return sandbox.QueryState() == SERVICE_RUNNING && IsInstanceRunning();
+    return sandbox.QueryState() == SERVICE_RUNNING && IsInstanceRunning(sandbox.Dir());
 }
 
 TEST(SecondInstance, StartedDuringARunItNeitherRunsNorDisturbsTheRun) {
@@ -88,6 +90,30 @@ TEST(SecondInstance, StartedDuringARunItNeitherRunsNorDisturbsTheRun) {
     const auto messages = Messages(ParseLog(sandbox.ReadLog()));
     ASSERT_EQ(messages.size(), expected.size()) << "entries were added or lost";
     EXPECT_TRUE(messages == expected) << "the log is not the one run's, in order";
+}
+
+// What any program can create first has no effect: the mutex name earlier versions held,
+// a lock left by a run that was ended, a link at the lock's name.
+TEST(SecondInstance, NoObjectAnotherProgramCreatesKeepsTheRunFromItsJob) {
+    platform::UniqueHandle squatter(::CreateMutexW(nullptr, FALSE, L"Global\\QuorvaneService.SingleInstance"));
+    ASSERT_TRUE(squatter);
+    TempDir files;
+    const std::wstring victim = files / L"victim.tmp", bystander = files / L"bystander.tmp";
+    for (int way = 0; way < 2; ++way) {
+        SCOPED_TRACE(way == 0 ? "a lock left behind" : "a link at the lock's name");
+        ServiceSandbox sandbox;
+        const std::wstring lock = sandbox.Dir() + basQuorvaneService::kInstanceLockName;
+        WriteBytes(bystander, "not the service's");
+        if (way == 0) WriteBytes(lock, "");
+        if (way == 1) ASSERT_TRUE(MakeUnixLink(bystander, lock));
+        WriteBytes(victim, "x");
+        WriteBytes(sandbox.ListPath(), ListFileBytes({ListedFile(victim)}));
+        sandbox.RunOnce();
+        ExpectEndedStopped(sandbox);
+        EXPECT_FALSE(FileExists(victim)) << "the run did not do its job";
+        EXPECT_EQ(ReadBytes(bystander), "not the service's");
+        if (way == 0) EXPECT_FALSE(FileExists(lock)) << "the lock outlived the run";
+    }
 }
 
 // A start by hand whose box B waits for a click must not keep the service from running.

@@ -226,7 +226,7 @@ TEST_F(FileFuncs, WithoutTheFinalPathCallTheRouteDecidesAlike) {
 
     const std::wstring plain = MakeFile(L"plain.tmp");
     EXPECT_TRUE(files.DoesFileExist(plain));
-    EXPECT_TRUE(DeleteFileNow(plain));
+    EXPECT_TRUE(DeleteFileNow(plain, files));
     EXPECT_FALSE(FileExists(plain));
 
     const std::wstring longName = MakeFile(L"a rather long file name.text");
@@ -242,7 +242,7 @@ TEST_F(FileFuncs, WithoutTheFinalPathCallTheRouteDecidesAlike) {
     }
     WriteBytes(L"\\\\?\\" + deep + L"deep.tmp", "x");
     EXPECT_TRUE(files.DoesFileExist(deep + L"deep.tmp"));
-    EXPECT_TRUE(DeleteFileNow(deep + L"deep.tmp"));
+    EXPECT_TRUE(DeleteFileNow(deep + L"deep.tmp", files));
     EXPECT_EQ(::GetFileAttributesW((L"\\\\?\\" + deep + L"deep.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
 
     MakeDir(L"victims");

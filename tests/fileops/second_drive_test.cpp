@@ -19,7 +19,7 @@ TEST(SecondDrive, AMoveToAnotherVolumeCopiesThenDeletesTheSource) {
     ASSERT_TRUE(DirectoryExists(drive)) << "no second drive";
     const std::wstring target = std::wstring(drive) + L"moved.tmp";
     TempDir dir;
-    const cFileFuncs files;
+    cFileFuncs files;
 
     const std::wstring source = dir / L"source.tmp";
     WriteBytes(source, "the data");

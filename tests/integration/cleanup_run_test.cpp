@@ -80,9 +80,9 @@ TEST(CleanupRun, DoesTheWholeJobAndASecondRunFindsTheDeletedFilesGone) {
     ASSERT_GT(all.size(), firstCount);
     EXPECT_EQ(std::vector<std::string>(all.begin() + static_cast<long>(firstCount), all.end()),
               DebugRunAround({Start(deletable), Gone(deletable), Start(readOnly),
-                              Gone(readOnly), Start(missing), Gone(missing), Start(directory),
+                              Deleted(readOnly), Start(missing), Gone(missing), Start(directory),
                               Gone(directory), Start(relative), Gone(relative)}));
-    // The second start found the staged file deletable and removed it.
+    // The second start found the staged file deletable, removed it and said so at its entry.
     EXPECT_TRUE(sandbox.StagedFiles().empty());
 }
 

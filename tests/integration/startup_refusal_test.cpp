@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/app_texts.h"
-#include "driver/run_sequence.h"
+#include "driver/instance_lock.h"
 #include "platform/handles.h"
 #include "support/wine_version.h"
 #include "platform/win32.h"
@@ -59,9 +59,11 @@ TEST(StartupRefusal, OutsideTheNtFamilyShowsBoxA) {
 }
 
 TEST(StartupRefusal, ASecondInstanceExitsAtOnceWithoutABox) {
-    platform::UniqueHandle first(::CreateMutexW(nullptr, FALSE, SingleInstanceMutexName));
-    ASSERT_TRUE(first);
     HandStart start;
+    // The lock as a running instance holds it: shared with no one.
+    platform::UniqueFile first(::CreateFileW((start.dir / kInstanceLockName).c_str(), GENERIC_READ | DELETE, 0,
+                                             nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    ASSERT_TRUE(first);
     platform::UniqueHandle process = LaunchProcess(L"\"" + start.exe + L"\" /debugmode");
     DWORD exitCode = 99;
     ASSERT_TRUE(WaitForExit(process.get(), 5000, &exitCode)) << "the second instance kept running";

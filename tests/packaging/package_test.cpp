@@ -115,7 +115,7 @@ bool WaitUntilStopped(unsigned timeoutMs) {
         SERVICE_STATUS status = {};
         const bool stopped = service && ::QueryServiceStatus(service.get(), &status) &&
                              status.dwCurrentState == SERVICE_STOPPED;
-        if (stopped && !IsInstanceRunning()) return true;
+        if (stopped && !IsInstanceRunning(InstallDir())) return true;
         if (::GetTickCount() - start > timeoutMs) return false;
         ::Sleep(50);
     }

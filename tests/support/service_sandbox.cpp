@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "activitylog/log_entry.h"
-#include "driver/run_sequence.h"
+#include "driver/instance_lock.h"
 #include "platform/win32.h"
 #include "service/nt_service.h"
 
@@ -15,10 +15,12 @@ UniqueScHandle OpenShieldService(DWORD access) {
     return UniqueScHandle(::OpenServiceW(manager.get(), NTService::ServiceName, access));
 }
 
-bool IsInstanceRunning() {
-    platform::UniqueHandle mutex(
-        ::OpenMutexW(SYNCHRONIZE, FALSE, basQuorvaneService::SingleInstanceMutexName));
-    return static_cast<bool>(mutex);
+bool IsInstanceRunning(const std::wstring& folder) {
+    // The running service shares its lock with no one: any open for reading is refused.
+    const std::wstring lock = folder + basQuorvaneService::kInstanceLockName;
+    platform::UniqueFile probe(
+        ::CreateFileW(lock.c_str(), GENERIC_READ, platform::kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 ServiceSandbox::ServiceSandbox(const std::wstring& exeName, const std::wstring& folder)
@@ -89,8 +91,8 @@ DWORD ServiceSandbox::SendControl(DWORD control) const {
 bool ServiceSandbox::WaitUntilFinished(unsigned timeoutMs) const {
     const DWORD start = ::GetTickCount();
     // The service writes its last entry after reporting stopped; the process has ended
-    // when the single-instance mutex is gone.
-    while (QueryState() != SERVICE_STOPPED || IsInstanceRunning()) {
+    // when its single-instance lock is let go.
+    while (QueryState() != SERVICE_STOPPED || IsInstanceRunning(folder_)) {
         if (::GetTickCount() - start > timeoutMs) return false;
         ::Sleep(50);
     }

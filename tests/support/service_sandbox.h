@@ -56,8 +56,9 @@ private:
     bool registered_ = false;
 };
 
-// True while a process holds the service's single-instance mutex.
-bool IsInstanceRunning();
+// True while a process holds the single-instance lock of the service in `folder` (with its
+// backslash).
+bool IsInstanceRunning(const std::wstring& folder);
 
 struct ScHandleTraits {
     using Type = SC_HANDLE;
