@@ -46,7 +46,7 @@ bool ParseNumber(std::wstring_view text, unsigned base, uint64_t limit, uint64_t
         else if (base == 16 && c >= L'A' && c <= L'F') digit = static_cast<unsigned>(c - L'A' + 10);
         else if (base == 16 && c >= L'a' && c <= L'f') digit = static_cast<unsigned>(c - L'a' + 10);
         else return false;
-        if (value > (limit - digit) / base) return false;
+        if (digit > limit || value > (limit - digit) / base) return false;
         value = value * base + digit;
     }
     return true;
