@@ -1,7 +1,8 @@
 // The default descriptors of real installations, as icacls and Get-Acl print them on a
 // fresh system, each with its verdict under the chain rule (as a component of a path) and
-// under the folder check (as the service's folder). Written from the documented defaults
-// and printouts of those systems, not read from one here: see the README's trust section.
+// under the folder check (as the service's folder). Written as those systems print them,
+// not read from one here; where the owner or an entry varies between builds, the row says
+// which form it takes.
 #include <gtest/gtest.h>
 
 #include "support/sddl_facts.h"
@@ -66,11 +67,13 @@ const Default kDefaults[] = {
      L"O:SYG:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)"
      L"(A;;0x1200a9;;;WD)(A;OICIIO;GXGR;;;WD)",
      ChainPlace::Folder, true, L"", L""},
+    // The owner varies (SYSTEM, or the user on some builds); the user's full control decides.
     {"C:\\Users\\alice", L"O:SYG:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" ALICE L")",
      ChainPlace::Folder, true, kAlice, kAlice},
     {"C:\\Users\\alice\\AppData\\Local\\Temp",
      L"O:" ALICE L"G:" ALICE L"D:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;FA;;;" ALICE L")",
      ChainPlace::Folder, true, kAlice, kAlice},
+    // Users: traverse, add a file and add a subfolder, on the folder and the folders below.
     {"C:\\Windows\\Temp",
      L"O:SYG:SYD:P(A;CI;0x100026;;;BU)(A;;FA;;;BA)(A;OICIIO;GA;;;BA)(A;;FA;;;SY)(A;OICIIO;GA;;;SY)"
      L"(A;OICIIO;GA;;;CO)",
@@ -83,6 +86,7 @@ const Default kDefaults[] = {
      L"O:BAG:SYD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)(A;ID;0x1301bf;;;AU)"
      L"(A;OICIIOID;SDGXGWGR;;;AU)",
      ChainPlace::Folder, true, kAU, kAU},
+    // Users may add folders to the root and files to those folders; Everyone reads the root.
     {"C:\\, XP / 2003",
      L"O:BAG:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICIIO;FA;;;CO)(A;OICI;0x1200a9;;;BU)(A;CI;LC;;;BU)"
      L"(A;CIIO;DC;;;BU)(A;;0x1200a9;;;WD)",
