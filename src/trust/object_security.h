@@ -23,6 +23,10 @@ struct ObjectFacts {
 // walked entry by entry. A folder's path may end in "\".
 ObjectFacts ReadObjectFacts(const std::wstring& path);
 
+// The owner (a SID) and the DACL (an ACL, null for none) of a descriptor as entries; 0, or
+// the error of the walk. Pointers, so that this header needs no windows.h.
+uint32_t FactsOf(const void* owner, const void* dacl, SecurityFacts& facts);
+
 // What the judgements read through. Wine derives every descriptor from Unix mode bits, so
 // a test puts in descriptors that only Windows has: inherit-only, deny and Creator Owner
 // entries, the real defaults of a Windows installation.
