@@ -23,12 +23,8 @@ ListTrust Untrusted(std::wstring object, std::wstring sid, uint32_t rights, uint
 // the log make theirs when first needed.
 ListTrust Judge(const std::wstring& path, bool isFolder, bool mayBeMissing, const std::wstring& serviceSid) {
     const ObjectFacts facts = ReadObject(path);
-    if (!facts.read) {
-        if (mayBeMissing && (facts.error == ERROR_FILE_NOT_FOUND || facts.error == ERROR_PATH_NOT_FOUND)) {
-            return {};
-        }
-        return Untrusted(path, {}, 0, facts.error);
-    }
+    if (mayBeMissing && facts.Missing()) return {};
+    if (!facts.read) return Untrusted(path, {}, 0, facts.error);
     const TrustVerdict verdict = JudgeDescriptor(facts.security, isFolder, serviceSid);
     if (verdict.Trusted()) return {};
     return Untrusted(path, verdict.sid, verdict.rights, 0);

@@ -16,6 +16,9 @@ struct ObjectFacts {
     // all the same (Wine does, in the last component), a short name, a subst drive.
     bool redirected = false;
     SecurityFacts security;
+
+    // Not there: ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND.
+    bool Missing() const { return !read && (error == 2 || error == 3); }
 };
 
 // The real reading: CreateFileW(READ_CONTROL | FILE_READ_ATTRIBUTES, no reparse point
