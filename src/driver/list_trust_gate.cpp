@@ -6,22 +6,26 @@
 #include "activitylog/activity_log.h"
 #include "driver/app_texts.h"
 #include "eventlog/format_msg.h"
+#include "fileops/staging.h"
+#include "pendinglist/pending_reboot_files.h"
 
 namespace basQuorvaneService {
 namespace {
 
-basPendingRebootFiles::ListTrust& Verdict() {
-    static basPendingRebootFiles::ListTrust verdict;
+trust::ListTrust& Verdict() {
+    static trust::ListTrust verdict;
     return verdict;
 }
 
 }  // namespace
 
 bool ListIsTrusted() {
-    basPendingRebootFiles::ListTrust& verdict = Verdict();
+    trust::ListTrust& verdict = Verdict();
     // A check cut short by an exception leaves no earlier finding behind.
-    verdict = basPendingRebootFiles::ListTrust();
-    verdict = basPendingRebootFiles::CheckListTrust();
+    verdict = trust::ListTrust();
+    const std::wstring folder = AppDir();
+    verdict = trust::CheckListTrust({folder, basPendingRebootFiles::ListFilePath(),
+                                     folder + fileops::kStagingFolderName, LogFilePath()});
     if (verdict.trusted) return true;
 
     const auto number = static_cast<int32_t>(verdict.error);
@@ -31,6 +35,6 @@ bool ListIsTrusted() {
     return false;
 }
 
-const basPendingRebootFiles::ListTrust& LastTrustVerdict() { return Verdict(); }
+const trust::ListTrust& LastTrustVerdict() { return Verdict(); }
 
 }  // namespace basQuorvaneService

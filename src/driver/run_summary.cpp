@@ -33,7 +33,7 @@ modRunReport::RunSummary RunSummaryOfJob() noexcept {
     modRunReport::RunSummary summary;
     try {
         summary = basPendingRebootFiles::RunRecord();
-        const basPendingRebootFiles::ListTrust& trust = LastTrustVerdict();
+        const trust::ListTrust& trust = LastTrustVerdict();
         if (!trust.trusted) {
             summary.untrustedObject = trust.object;
             summary.untrustedAccount = trust.account;

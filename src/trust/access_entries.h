@@ -17,9 +17,7 @@ enum class EntryKind { Allow, Deny, Other };
 // The entry's inheritance flags, as the platform's entry header holds them.
 inline constexpr uint32_t kObjectInherit = 0x1;
 inline constexpr uint32_t kContainerInherit = 0x2;
-inline constexpr uint32_t kNoPropagateInherit = 0x4;
 inline constexpr uint32_t kInheritOnly = 0x8;
-inline constexpr uint32_t kInheritedEntry = 0x10;
 
 struct AccessEntry {
     EntryKind kind = EntryKind::Other;

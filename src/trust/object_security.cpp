@@ -35,8 +35,10 @@ AccessEntry EntryOf(const ACE_HEADER* header) {
     const auto* bytes = reinterpret_cast<const BYTE*>(header);
     AccessEntry entry;
     entry.flags = header->AceFlags;
-    std::memcpy(&entry.mask, bytes + sizeof(ACE_HEADER), sizeof(entry.mask));
     size_t sidAt = sizeof(ACE_HEADER) + sizeof(DWORD);
+    // Too short for a mask: an Other that grants nothing.
+    if (header->AceSize < sidAt) return entry;
+    std::memcpy(&entry.mask, bytes + sizeof(ACE_HEADER), sizeof(entry.mask));
     switch (header->AceType) {
         case ACCESS_ALLOWED_ACE_TYPE: entry.kind = EntryKind::Allow; break;
         case ACCESS_DENIED_ACE_TYPE: entry.kind = EntryKind::Deny; break;
@@ -45,7 +47,9 @@ AccessEntry EntryOf(const ACE_HEADER* header) {
         case ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE:
         case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE: {
             DWORD objectFlags = 0;
-            std::memcpy(&objectFlags, bytes + sidAt, sizeof(objectFlags));
+            if (header->AceSize >= sidAt + sizeof(objectFlags)) {
+                std::memcpy(&objectFlags, bytes + sidAt, sizeof(objectFlags));
+            }
             sidAt += sizeof(DWORD);
             if (objectFlags & ACE_OBJECT_TYPE_PRESENT) sidAt += sizeof(GUID);
             if (objectFlags & ACE_INHERITED_OBJECT_TYPE_PRESENT) sidAt += sizeof(GUID);
@@ -53,9 +57,12 @@ AccessEntry EntryOf(const ACE_HEADER* header) {
         }
         default: break;
     }
-    if (sidAt < header->AceSize) {
+    // A SID is 8 bytes of header, whose second byte counts the 4-byte parts after it; one
+    // that does not fit in the entry is left unnamed.
+    const size_t room = header->AceSize > sidAt ? header->AceSize - sidAt : 0;
+    if (room >= 8 && 8u + 4u * bytes[sidAt + 1] <= room) {
         const PSID sid = const_cast<BYTE*>(bytes + sidAt);
-        if (::IsValidSid(sid) && ::GetLengthSid(sid) <= header->AceSize - sidAt) entry.sid = SidText(sid);
+        if (::IsValidSid(sid)) entry.sid = SidText(sid);
     }
     return entry;
 }
@@ -63,6 +70,19 @@ AccessEntry EntryOf(const ACE_HEADER* header) {
 }  // namespace
 
 ObjectFacts (*ReadObject)(const std::wstring& path) = &ReadObjectFacts;
+
+uint32_t FactsOf(const void* owner, const void* dacl, SecurityFacts& facts) {
+    const auto* acl = static_cast<const ACL*>(dacl);
+    facts.owner = SidText(const_cast<void*>(owner));
+    facts.daclPresent = acl != nullptr;
+    facts.dacl.clear();
+    for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!::GetAce(const_cast<ACL*>(acl), i, &ace)) return ::GetLastError();
+        facts.dacl.push_back(EntryOf(static_cast<const ACE_HEADER*>(ace)));
+    }
+    return 0;
+}
 
 ObjectFacts ReadObjectFacts(const std::wstring& path) {
     ObjectFacts result;
@@ -94,17 +114,11 @@ ObjectFacts ReadObjectFacts(const std::wstring& path) {
         return result;
     }
     const platform::UniqueLocal release(descriptor);
-    result.attributes = attributes;
-    result.security.owner = SidText(owner);
-    result.security.daclPresent = dacl != nullptr;
-    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
-        void* ace = nullptr;
-        if (!::GetAce(dacl, i, &ace)) {
-            result.error = ::GetLastError();
-            return result;
-        }
-        result.security.dacl.push_back(EntryOf(static_cast<const ACE_HEADER*>(ace)));
+    if (const uint32_t error = FactsOf(owner, dacl, result.security)) {
+        result.error = error;
+        return result;
     }
+    result.attributes = attributes;
     result.read = true;
     return result;
 }

@@ -16,12 +16,19 @@ struct ObjectFacts {
     // all the same (Wine does, in the last component), a short name, a subst drive.
     bool redirected = false;
     SecurityFacts security;
+
+    // Not there: ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND.
+    bool Missing() const { return !read && (error == 2 || error == 3); }
 };
 
 // The real reading: CreateFileW(READ_CONTROL | FILE_READ_ATTRIBUTES, no reparse point
 // followed, sharing everything) on the path's "\\?\" form, GetSecurityInfo, the DACL
 // walked entry by entry. A folder's path may end in "\".
 ObjectFacts ReadObjectFacts(const std::wstring& path);
+
+// The owner (a SID) and the DACL (an ACL, null for none) of a descriptor as entries; 0, or
+// the error of the walk. Pointers, so that this header needs no windows.h.
+uint32_t FactsOf(const void* owner, const void* dacl, SecurityFacts& facts);
 
 // What the judgements read through. Wine derives every descriptor from Unix mode bits, so
 // a test puts in descriptors that only Windows has: inherit-only, deny and Creator Owner

@@ -9,8 +9,6 @@
 namespace trust {
 namespace {
 
-bool Missing(uint32_t error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
-
 ChainFinding Failed(std::wstring object, std::wstring sid = {}, uint32_t rights = 0, uint32_t error = 0) {
     ChainFinding finding;
     finding.object = std::move(object);
@@ -32,7 +30,7 @@ ChainFinding Walk(const std::wstring& path, const std::wstring& serviceSid, bool
     stopped.passes = true;
     for (size_t i = 0; i < walked; ++i) {
         const ObjectFacts facts = ReadObject(components[i]);
-        if (!facts.read && i > 0 && Missing(facts.error)) {
+        if (i > 0 && facts.Missing()) {
             tailMissing = true;
             break;
         }

@@ -1,6 +1,8 @@
-// The run acts on its list only when its folder and its list are trusted. Wine reads every
-// file back with one fixed descriptor, so a folder or list that others can write comes
-// from the seam; the trusted run uses Wine's real descriptors.
+// The run acts on its list only when its folder, the folders above it, its list, its
+// staging folder and its log are trusted. Wine derives each descriptor from Unix mode bits:
+// a staging folder of mode 0777 is really untrusted, and the trusted run uses Wine's real
+// descriptors; entries Wine cannot produce (inherited ones, a real Windows folder's) come
+// from the seam.
 #include <gtest/gtest.h>
 
 #include "activitylog/activity_log.h"
@@ -8,19 +10,23 @@
 #include "driver/list_trust_gate.h"
 #include "driver/run_sequence.h"
 #include "eventlog/format_msg.h"
-#include "pendinglist/list_trust.h"
+#include "fileops/staging.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/win32.h"
 #include "support/list_writer.h"
 #include "support/log_reader.h"
+#include "support/sddl_facts.h"
 #include "support/test_files.h"
+#include "support/unix_side.h"
+#include "trust/object_security.h"
+#include "trust/trust_judgement.h"
 
 namespace basQuorvaneService {
 namespace {
 
 using namespace testing_support;
-using basPendingRebootFiles::DescriptorText;
 using basPendingRebootFiles::ListFilePath;
+using trust::ObjectFacts;
 
 // A folder made under C:\ by an administrator: Modify for Authenticated Users.
 constexpr wchar_t kModifyForAuthenticatedUsers[] =
@@ -29,11 +35,33 @@ constexpr wchar_t kModifyForAuthenticatedUsers[] =
 
 // The object the seam reports, and what it reports for it; every other object is read.
 std::wstring seamObject;
-DescriptorText seamText;
+ObjectFacts seamFacts;
 
-DescriptorText ReadThroughSeam(const std::wstring& path) {
-    if (path == seamObject) return seamText;
-    return basPendingRebootFiles::ReadObjectDescriptor(path);
+ObjectFacts ReadThroughSeam(const std::wstring& path) {
+    if (path == seamObject) return seamFacts;
+    return trust::ReadObjectFacts(path);
+}
+
+ObjectFacts Read(const wchar_t* sddl) {
+    ObjectFacts facts;
+    facts.read = true;
+    facts.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    facts.security = Facts(sddl);
+    return facts;
+}
+
+ObjectFacts Unread(uint32_t error) {
+    ObjectFacts facts;
+    facts.error = error;
+    return facts;
+}
+
+std::wstring StagingFolder() { return AppDir() + fileops::kStagingFolderName; }
+
+// The folder that holds the service's folder.
+std::wstring ParentFolder() {
+    const std::wstring folder = AppDir().substr(0, AppDir().size() - 1);
+    return folder.substr(0, folder.rfind(L'\\'));
 }
 
 class ListTrustRun : public ::testing::Test {
@@ -50,7 +78,7 @@ protected:
         WriteBytes(ListFilePath() + L".bad", copyBytes);
     }
     void TearDown() override {
-        basPendingRebootFiles::ReadDescriptor = &basPendingRebootFiles::ReadObjectDescriptor;
+        trust::ReadObject = &trust::ReadObjectFacts;
         Reset();
     }
     static void Reset() {
@@ -61,10 +89,10 @@ protected:
         DebugMode = false;
         ClearError();
     }
-    static void Seam(const std::wstring& object, DescriptorText text) {
+    static void Seam(const std::wstring& object, ObjectFacts facts) {
         seamObject = object;
-        seamText = std::move(text);
-        basPendingRebootFiles::ReadDescriptor = &ReadThroughSeam;
+        seamFacts = std::move(facts);
+        trust::ReadObject = &ReadThroughSeam;
     }
     static std::string Titled(const std::wstring& text) {
         return Ansi(std::wstring(ApplicationTitle) + text);
@@ -92,34 +120,61 @@ protected:
     }
 };
 
-TEST_F(ListTrustRun, AFolderOrListOthersCanWriteLeavesTheListAndItsFilesAlone) {
+TEST_F(ListTrustRun, AnObjectOthersCanWriteLeavesTheListAndItsFilesAlone) {
     ASSERT_NE(modFormatMsg::SystemErrorText(5), L"") << "the header would not show the text";
-    for (const std::wstring& object : {AppDir(), ListFilePath()}) {
-        SCOPED_TRACE(Ansi(object));
+    struct Case {
+        std::wstring object;
+        const wchar_t* sddl;
+    } cases[] = {
+        {AppDir(), kModifyForAuthenticatedUsers},
+        {ListFilePath(), kModifyForAuthenticatedUsers},
+        {StagingFolder(), kModifyForAuthenticatedUsers},
+        {LogFilePath(), kModifyForAuthenticatedUsers},
+        // Authenticated Users may remove or rename the service's folder.
+        {ParentFolder(), kModifyForAuthenticatedUsers},
+        // The service's folder hands Modify down to every file made in it, the list's next copy too.
+        {AppDir(), L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OIIO;0x1301bf;;;AU)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Ansi(c.object));
         SetUp();
-        Seam(object, {true, 0, kModifyForAuthenticatedUsers});
+        Seam(c.object, Read(c.sddl));
         RunJob();
-        ExpectRefused(object, ERROR_ACCESS_DENIED);
-        EXPECT_EQ(LastTrustVerdict().verdict.sid, L"S-1-5-11");
+        ExpectRefused(c.object, ERROR_ACCESS_DENIED);
+        EXPECT_EQ(LastTrustVerdict().sid, L"S-1-5-11");
         EXPECT_EQ(LastTrustVerdict().account, L"NT AUTHORITY\\Authenticated Users");
     }
+}
+
+TEST_F(ListTrustRun, AStagingFolderOthersCanWriteForUnixModeBitsIsRefused) {
+    const bool existed = DirectoryExists(StagingFolder());
+    ASSERT_TRUE(existed || ::CreateDirectoryW(StagingFolder().c_str(), nullptr));
+    ASSERT_TRUE(RunUnixScript("chmod 0777 '" + UnixPathOf(StagingFolder()) + "'"));
+    RunJob();
+    ASSERT_TRUE(RunUnixScript("chmod 0755 '" + UnixPathOf(StagingFolder()) + "'"));
+    if (!existed) ::RemoveDirectoryW(StagingFolder().c_str());
+    ExpectRefused(StagingFolder(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(LastTrustVerdict().sid, L"S-1-1-0");
 }
 
 TEST_F(ListTrustRun, ADescriptorThatCannotBeReadOrUnderstoodIsNoTrustedOne) {
     struct Case {
         std::wstring object;
-        DescriptorText text;
+        ObjectFacts facts;
         uint32_t error;
     } cases[] = {
-        {AppDir(), {false, ERROR_SHARING_VIOLATION, L""}, ERROR_SHARING_VIOLATION},
-        {AppDir(), {false, ERROR_FILE_NOT_FOUND, L""}, ERROR_FILE_NOT_FOUND},
-        {ListFilePath(), {false, ERROR_ACCESS_DENIED, L""}, ERROR_ACCESS_DENIED},
-        {ListFilePath(), {true, 0, L"O:BAD:(A;;FA;;;SY"}, ERROR_ACCESS_DENIED},
+        {AppDir(), Unread(ERROR_SHARING_VIOLATION), ERROR_SHARING_VIOLATION},
+        {AppDir(), Unread(ERROR_FILE_NOT_FOUND), ERROR_FILE_NOT_FOUND},
+        {ParentFolder(), Unread(ERROR_ACCESS_DENIED), ERROR_ACCESS_DENIED},
+        {ListFilePath(), Unread(ERROR_ACCESS_DENIED), ERROR_ACCESS_DENIED},
+        {StagingFolder(), Unread(ERROR_SHARING_VIOLATION), ERROR_SHARING_VIOLATION},
+        // A descriptor that names no owner.
+        {ListFilePath(), Read(L"D:(A;;FA;;;SY)"), ERROR_ACCESS_DENIED},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << Ansi(c.object) << " " << c.error);
         SetUp();
-        Seam(c.object, c.text);
+        Seam(c.object, c.facts);
         RunJob();
         ExpectRefused(c.object, c.error);
         EXPECT_EQ(LastTrustVerdict().account, L"");
@@ -127,14 +182,11 @@ TEST_F(ListTrustRun, ADescriptorThatCannotBeReadOrUnderstoodIsNoTrustedOne) {
 }
 
 TEST_F(ListTrustRun, UnderWinesOwnDescriptorsTheRunActsOnItsList) {
-    // Wine's fixed descriptor grants the account the process runs as, and no other.
-    const DescriptorText folder = basPendingRebootFiles::ReadObjectDescriptor(AppDir());
+    // Wine's descriptor of a 0755 folder grants the account the process runs as, and no other.
+    const ObjectFacts folder = trust::ReadObjectFacts(AppDir());
     ASSERT_TRUE(folder.read) << folder.error;
-    EXPECT_EQ(basPendingRebootFiles::ProcessAccountSid(), L"S-1-5-21-0-0-0-1000");
-    EXPECT_TRUE(basPendingRebootFiles::JudgeDescriptor(
-                    folder.sddl, true, basPendingRebootFiles::ProcessAccountSid())
-                    .Trusted())
-        << Ansi(folder.sddl);
+    EXPECT_EQ(trust::ProcessAccountSid(), L"S-1-5-21-0-0-0-1000");
+    EXPECT_TRUE(trust::JudgeDescriptor(folder.security, true, trust::ProcessAccountSid()).Trusted());
 
     RunJob();
     const auto messages = Messages(ParseLog(ReadBytes(LogFilePath())));

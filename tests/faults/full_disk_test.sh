@@ -17,7 +17,9 @@ release() {
 release
 mkdir -p "$mount_unix"
 trap release EXIT
-if ! mount -t tmpfs -o size=32m,mode=0777 quorvane-full "$mount_unix"; then
+# Mode 0755, owned by root, the Wine user: a folder above the service's that others may
+# write (0777) would stop every run before its list.
+if ! mount -t tmpfs -o size=32m,mode=0755 quorvane-full "$mount_unix"; then
   echo "full_disk_test.sh: cannot mount a tmpfs at $mount_unix (run as root)" >&2
   exit 1
 fi

@@ -39,12 +39,12 @@ constexpr Alias kAliases[] = {
     {L"WD", L"S-1-1-0"},      {L"WR", L"S-1-5-33"},
 };
 
-struct RightLetters {
+struct Letters {
     const wchar_t* letters;
     uint32_t bits;
 };
 
-constexpr RightLetters kRightLetters[] = {
+constexpr Letters kRightLetters[] = {
     {L"GA", 0x10000000}, {L"GR", 0x80000000}, {L"GW", 0x40000000}, {L"GX", 0x20000000},
     {L"RC", 0x20000},    {L"SD", 0x10000},    {L"WD", 0x40000},    {L"WO", 0x80000},
     {L"RP", 0x10},       {L"WP", 0x20},       {L"CC", 0x1},        {L"DC", 0x2},
@@ -54,12 +54,8 @@ constexpr RightLetters kRightLetters[] = {
     {L"KX", 0x20019},    {L"NR", 0x2},        {L"NW", 0x1},        {L"NX", 0x4},
 };
 
-struct FlagLetters {
-    const wchar_t* letters;
-    uint32_t bits;  // the entry header's; trust protection has none there
-};
-
-constexpr FlagLetters kAceFlags[] = {{L"OI", 0x1},  {L"CI", 0x2},  {L"NP", 0x4}, {L"IO", 0x8}, {L"ID", 0x10},
+// The entry header's bits; trust protection has none there.
+constexpr Letters kAceFlags[] = {{L"OI", 0x1},  {L"CI", 0x2},  {L"NP", 0x4}, {L"IO", 0x8}, {L"ID", 0x10},
                                      {L"CR", 0x20}, {L"SA", 0x40}, {L"FA", 0x80}, {L"TP", 0}};
 
 using platform::AsciiUpper;
@@ -96,41 +92,24 @@ std::optional<uint32_t> ParseNumber(std::wstring_view text) {
     return static_cast<uint32_t>(value);
 }
 
-std::optional<uint32_t> ParseRights(std::wstring_view text) {
+// Two-letter names from `table`, or a number; rights may not be empty, flags may.
+template <size_t N>
+std::optional<uint32_t> ParseLetters(std::wstring_view text, const Letters (&table)[N], bool mayBeEmpty) {
     if (!text.empty() && IsDigit(text[0])) return ParseNumber(text);
-    if (text.empty() || text.size() % 2 != 0) return std::nullopt;
-    uint32_t rights = 0;
+    if ((text.empty() && !mayBeEmpty) || text.size() % 2 != 0) return std::nullopt;
+    uint32_t bits = 0;
     for (size_t i = 0; i < text.size(); i += 2) {
         const std::wstring_view pair = text.substr(i, 2);
         bool known = false;
-        for (const RightLetters& r : kRightLetters) {
-            if (SameText(pair, r.letters)) {
-                rights |= r.bits;
-                known = true;
-                break;
-            }
-        }
-        if (!known) return std::nullopt;
-    }
-    return rights;
-}
-
-std::optional<uint32_t> ParseAceFlags(std::wstring_view text) {
-    if (!text.empty() && IsDigit(text[0])) return ParseNumber(text);
-    if (text.size() % 2 != 0) return std::nullopt;
-    uint32_t flags = 0;
-    for (size_t i = 0; i < text.size(); i += 2) {
-        const std::wstring_view pair = text.substr(i, 2);
-        bool known = false;
-        for (const FlagLetters& flag : kAceFlags) {
-            if (SameText(pair, flag.letters)) {
-                flags |= flag.bits;
+        for (const Letters& entry : table) {
+            if (SameText(pair, entry.letters)) {
+                bits |= entry.bits;
                 known = true;
             }
         }
         if (!known) return std::nullopt;
     }
-    return flags;
+    return bits;
 }
 
 bool IsSidString(std::wstring_view text) {
@@ -252,8 +231,8 @@ private:
         for (wchar_t c : fields[0]) {
             if (!((AsciiUpper(c) >= L'A' && AsciiUpper(c) <= L'Z'))) return false;
         }
-        const std::optional<uint32_t> flags = ParseAceFlags(fields[1]);
-        const std::optional<uint32_t> rights = ParseRights(fields[2]);
+        const std::optional<uint32_t> flags = ParseLetters(fields[1], kAceFlags, true);
+        const std::optional<uint32_t> rights = ParseLetters(fields[2], kRightLetters, false);
         ace.sid = SidOfSddlAccount(fields[5]);
         if (!flags || !rights || ace.sid.empty()) return false;
         ace.kind = SameText(fields[0], L"A")   ? trust::EntryKind::Allow

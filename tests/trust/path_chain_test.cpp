@@ -8,6 +8,7 @@
 #include "platform/win32.h"
 #include "support/test_files.h"
 #include "support/unix_side.h"
+#include "trust/list_trust.h"
 #include "trust/object_security.h"
 
 namespace trust {
@@ -89,6 +90,31 @@ TEST_F(PathChain, ALinkOnThePathAnotherOwnerOrAnUnreadableFolderFailsIt) {
     EXPECT_FALSE(finding.passes);
     EXPECT_EQ(finding.object, closed);
     EXPECT_EQ(finding.error, static_cast<uint32_t>(ERROR_SHARING_VIOLATION));
+}
+
+TEST_F(PathChain, TheServicesPlacesAreRefusedWhereTheirModeBitsLetOthersWrite) {
+    const auto places = [](const std::wstring& folder) {
+        return ServicePlaces{folder + L"\\", folder + L"\\list.dat", folder + L"\\QuorvaneStaging",
+                             folder + L"\\log.txt"};
+    };
+    const std::wstring inOpen = open + L"\\svc";
+    const std::wstring inClosed = closed + L"\\svc";
+    const std::wstring staging = inClosed + L"\\QuorvaneStaging";
+    ASSERT_TRUE(::CreateDirectoryW(inOpen.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(inClosed.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(staging.c_str(), nullptr));
+
+    EXPECT_TRUE(CheckListTrust(places(inClosed)).trusted) << "list and log missing, staging 0755";
+    ListTrust trust = CheckListTrust(places(inOpen));
+    EXPECT_FALSE(trust.trusted);
+    EXPECT_EQ(trust.object, open) << "the folder above, in which everyone may delete the service's";
+    EXPECT_EQ(trust.sid, L"S-1-1-0");
+
+    ASSERT_TRUE(RunUnixScript("chmod 0777 '" + UnixPathOf(staging) + "'"));
+    trust = CheckListTrust(places(inClosed));
+    EXPECT_FALSE(trust.trusted);
+    EXPECT_EQ(trust.object, staging);
+    EXPECT_EQ(trust.error, static_cast<uint32_t>(ERROR_ACCESS_DENIED));
 }
 
 }  // namespace

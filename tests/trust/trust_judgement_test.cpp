@@ -1,11 +1,17 @@
 // The trust judgement, row by row, on descriptors as Windows writes them out: who owns the
-// object and who, apart from the system's own accounts, may write it.
-#include "pendinglist/trust_judgement.h"
+// object and who, apart from the system's own accounts, may write it or, on a folder, what
+// is made in it.
+#include "trust/trust_judgement.h"
 
 #include <gtest/gtest.h>
 
-namespace basPendingRebootFiles {
+#include "support/sddl_facts.h"
+
+namespace trust {
 namespace {
+
+using testing_support::FactsFromSddl;
+using testing_support::SidOfSddlAccount;
 
 #define TI L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"
 constexpr wchar_t kWineUser[] = L"S-1-5-21-0-0-0-1000";
@@ -30,7 +36,10 @@ struct Row {
 void ExpectRows(std::initializer_list<Row> rows) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        const TrustVerdict verdict = JudgeDescriptor(row.sddl, row.folder, row.service);
+        // Text the platform would not read is no descriptor: the default verdict.
+        const auto facts = FactsFromSddl(row.sddl);
+        const TrustVerdict verdict =
+            facts ? JudgeDescriptor(*facts, row.folder, SidOfSddlAccount(row.service)) : TrustVerdict{};
         EXPECT_EQ(verdict.finding, row.finding);
         EXPECT_EQ(verdict.sid, row.sid);
         EXPECT_EQ(verdict.rights, row.rights) << std::hex << verdict.rights;
@@ -89,8 +98,10 @@ TEST(TrustJudgement, AnyWriteRightOfAnotherAccountIsFoundAndNamed) {
         {"change permissions, for Everyone", L"O:SYD:(A;;WD;;;WD)", false, W, L"S-1-1-0",
          kRightWriteDac},
         {"take ownership", L"O:SYD:(A;;WO;;;PU)", false, W, L"S-1-5-32-547", kRightWriteOwner},
-        {"generic write", L"O:SYD:(A;;GW;;;AN)", false, W, L"S-1-5-7", kRightGenericWrite},
-        {"generic all", L"O:SYD:(A;;GA;;;LS)", false, W, L"S-1-5-19", kRightGenericAll},
+        {"generic write, as for files", L"O:SYD:(A;;GW;;;AN)", false, W, L"S-1-5-7",
+         kRightWriteData | kRightAppendData},
+        {"generic all, as for files", L"O:SYD:(A;;GA;;;LS)", false, W, L"S-1-5-19",
+         kRightWriteData | kRightAppendData | kRightDelete | kRightWriteDac | kRightWriteOwner},
         {"decimal rights", L"O:SYD:(A;;65536;;;BU)", false, W, L"S-1-5-32-545", kRightDelete},
         {"a user's SID", L"O:SYD:(A;;FA;;;SY)(A;;0x1301bf;;;S-1-5-21-3623811015-3361044348-30300820-1013)",
          false, W, L"S-1-5-21-3623811015-3361044348-30300820-1013",
@@ -100,13 +111,37 @@ TEST(TrustJudgement, AnyWriteRightOfAnotherAccountIsFoundAndNamed) {
         {"the system's own accounts may write", L"O:SYD:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;" TI L")",
          true, T},
         {"Owner Rights stand for the owner, already judged", L"O:BAD:(A;;FA;;;OW)", true, T},
-        {"entries that only pass on do not apply", L"O:BAD:(A;OICIIO;GA;;;WD)(A;OICIIO;GA;;;CO)",
-         true, T},
+        {"a file passes nothing on", L"O:BAD:(A;OICIIO;GA;;;WD)(A;OICIIO;GA;;;CO)", false, T},
         {"a callback allow counts", L"O:BAD:(XA;;FA;;;WD;(Member_of {SID(BA)}))", false, W,
          L"S-1-1-0", kRightWriteData | kRightAppendData | kRightDelete | kRightWriteDac | kRightWriteOwner},
         {"an object allow counts", L"O:BAD:(OA;;FW;bf967aba-0de6-11d0-a285-00aa003049e2;;BU)", false,
          W, L"S-1-5-32-545", kRightWriteData | kRightAppendData},
         {"an empty DACL lets no one in", L"O:BAD:P", true, T},
+    });
+}
+
+TEST(TrustJudgement, AFolderIsJudgedForWhatItHandsDownToTheFilesAndFoldersMadeInIt) {
+    const uint32_t all = WriteRightsOf(0x1F01FF, true);
+    const uint32_t modify = kRightWriteData | kRightAppendData | kRightDelete;
+    ExpectRows({
+        {"inherit-only full control for Users", L"O:BAD:(A;;FA;;;SY)(A;OICIIO;FA;;;BU)", true, W,
+         L"S-1-5-32-545", all},
+        {"entries that only pass on count", L"O:BAD:(A;OICIIO;GA;;;WD)(A;OICIIO;GA;;;CO)", true, W,
+         L"S-1-1-0", all},
+        {"add a subfolder, to subfolders", L"O:BAD:(A;CIIO;0x4;;;BU)", true, W, L"S-1-5-32-545",
+         kRightAppendData},
+        {"delete, to files", L"O:BAD:(A;OIIO;SD;;;BU)", true, W, L"S-1-5-32-545", kRightDelete},
+        {"delete child means nothing on a file", L"O:BAD:(A;OIIO;DT;;;BU)", true, T},
+        {"Creator Owner and Owner Rights go to whoever creates, or owns",
+         L"O:BAD:(A;OICIIO;GA;;;CO)(A;OICIIO;FA;;;OW)(A;;FA;;;OW)", true, T},
+        {"an inheritable deny ahead of the allow",
+         L"O:BAD:(D;OICIIO;0x10006;;;BU)(A;OICIIO;0x1301bf;;;BU)", true, T},
+        {"a deny for folders leaves the files",
+         L"O:BAD:(D;CIIO;0x10006;;;BU)(A;OICIIO;0x1301bf;;;BU)", true, W, L"S-1-5-32-545", modify},
+        {"an inheritable deny after the allow", L"O:BAD:(A;OICIIO;0x1301bf;;;BU)(D;OICIIO;0x10006;;;BU)",
+         true, W, L"S-1-5-32-545", modify},
+        {"a deny that is not handed down protects nothing made there",
+         L"O:BAD:(D;;FA;;;BU)(A;OICIIO;0x1301bf;;;BU)", true, W, L"S-1-5-32-545", modify},
     });
 }
 
@@ -136,9 +171,9 @@ TEST(TrustJudgement, DenyEntriesRemoveRightsInOrderAndOnlyFromTheirAccount) {
          L"S-1-5-32-545", kRightWriteData | kRightAppendData},
         {"an inherit-only deny removes nothing here", L"O:BAD:(D;OICIIO;FA;;;BU)(A;;0x1301bf;;;BU)",
          true, W, L"S-1-5-32-545", kRightWriteData | kRightAppendData | kRightDelete},
-        {"an object deny removes nothing",
+        {"an object deny removes nothing, and counts as the grant it may be",
          L"O:BAD:(OD;;FA;bf967aba-0de6-11d0-a285-00aa003049e2;;BU)(A;;0x1301bf;;;BU)", true, W,
-         L"S-1-5-32-545", kRightWriteData | kRightAppendData | kRightDelete},
+         L"S-1-5-32-545", WriteRightsOf(0x1F01FF, true)},
     });
 }
 
@@ -193,4 +228,4 @@ TEST(TrustJudgement, AccountsMapToTheirSidStrings) {
 }
 
 }  // namespace
-}  // namespace basPendingRebootFiles
+}  // namespace trust
