@@ -91,7 +91,8 @@ unsigned long OwnFolder::Open(const std::wstring& folder) {
     // path is what the files in it are held to.
     std::wstring spelled = folder;
     if (spelled.size() > 3 && spelled.back() == L'\\') spelled.pop_back();
-    folder_.reset(::CreateFileW(platform::ExtendedPath(spelled).c_str(), FILE_READ_ATTRIBUTES | FILE_TRAVERSE,
+    folder_.reset(::CreateFileW(platform::ExtendedPath(spelled).c_str(),
+                                FILE_READ_ATTRIBUTES | FILE_TRAVERSE | FILE_LIST_DIRECTORY,
                                 platform::kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder_) return ::GetLastError();
     const DWORD error = platform::FinalPathOf(folder_.get(), final_);

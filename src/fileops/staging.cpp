@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "fileops/arrival_checks.h"
 #include "fileops/checked_file.h"
 #include "fileops/restart_requests.h"
 #include "platform/final_path.h"
@@ -172,19 +173,20 @@ unsigned long StagingFolder::Stage(const CheckedFile& file, const std::wstring& 
         return error;
     }
 
-    // And one after: the file at the staged name must be the one held. A second name of
-    // it is no obstacle.
-    OwnFile arrived = folder_.OpenFile(record.stagedName, kStagedAccess, platform::kShareAll, true);
-    if (arrived.state == OwnState::Opened && NumberIs(arrived.handle.get(), record.number)) {
+    // And one after, through the folder's handle: the file at the staged name must be the
+    // one held. A second name of it is no obstacle.
+    if (FileIsIn(folder_.Handle(), record.stagedName, record.number)) {
         ClearBlockingAttributes(file.handle.get(), facts.links);
         staged = folder_.PathOf(record.stagedName);
         return ERROR_SUCCESS;
     }
+    OwnFile arrived = folder_.OpenFile(record.stagedName, kStagedAccess, platform::kShareAll, true);
     if (arrived.state == OwnState::Missing) {
         RemoveRecord(name, kRecordSuffix);
     } else if (arrived.state == OwnState::Opened) {
-        // Another file came by the path: it goes straight back where it came from.
-        if (platform::RenameOpenFile(arrived.handle.get(), nullptr, L"\\??\\" + listedPath, false) == ERROR_SUCCESS) {
+        // Another file came by the path: it goes straight back the way it came, which the
+        // held file keeps from reaching the held file's own folder.
+        if (RenameAgainWhileMissing(arrived.handle.get(), nullptr, L"\\??\\" + listedPath) == ERROR_SUCCESS) {
             arrived.handle.reset();
             RemoveRecord(name, kRecordSuffix);
         } else {
@@ -255,54 +257,47 @@ std::vector<StagedFile> StagingFolder::List() {
 RestoreResult StagingFolder::Restore(const StagedFile& staged) {
     if (!staged.present) return {RestoreResult::NotMoved, ERROR_FILE_NOT_FOUND};
     const std::wstring& name = staged.name;
+    const std::wstring stagedName = name + kStagedSuffix;
     const ListedPath destination = JudgePathForFileCalls(staged.record.listedPath);
     if (destination.kind == PathKind::Refused) return {RestoreResult::NotMoved, destination.refusal};
     if (destination.kind != PathKind::File) return {RestoreResult::NotMoved, ERROR_BAD_PATHNAME};
-    OwnFile file = folder_.OpenFile(name + kStagedSuffix, kStagedAccess, platform::kShareAll, true);
+    OwnFile file = folder_.OpenFile(stagedName, kStagedAccess, platform::kShareAll, true);
     if (file.state == OwnState::Missing) return {RestoreResult::NotMoved, ERROR_FILE_NOT_FOUND};
     if (file.state != OwnState::Opened) return {RestoreResult::NotMoved, file.error};
     uint64_t number = 0;
     if (const DWORD error = platform::QueryFileNumber(file.handle.get(), number)) return {RestoreResult::NotMoved, error};
-    const CheckedFile folder = OpenCheckedFolder(FolderOf(destination.path));
+    const std::wstring folderPath = FolderOf(destination.path);
+    const CheckedFile folder = OpenCheckedFolder(folderPath);
     if (folder.outcome == Reached::NotFound) return {RestoreResult::NotMoved, ERROR_PATH_NOT_FOUND};
     if (folder.outcome != Reached::Folder) return {RestoreResult::NotMoved, folder.error};
-    uint64_t folderNumber = 0;
-    if (const DWORD error = platform::QueryFileNumber(folder.handle.get(), folderNumber)) {
-        return {RestoreResult::NotMoved, error};
+    // The folder held must be the one its path names, not one a link led to a moment ago.
+    if (!FolderIsNamedByItsPath(folder.handle.get(), folderPath)) {
+        return {RestoreResult::NotMoved, kErrorReparsePointEncountered};
     }
 
     const DWORD renamed =
         platform::RenameOpenFile(file.handle.get(), folder.handle.get(), LeafOf(destination.path), false);
-    const std::wstring stagedPath = folder_.PathOf(name + kStagedSuffix);
     // Where the file is now decides, not what the rename answered: a platform that renames
     // by path may have moved it elsewhere, or moved it and reported a failure.
-    std::wstring now;
-    const DWORD where = platform::FinalPathOf(file.handle.get(), now);
-    if (where == ERROR_SUCCESS && platform::SamePathText(now, stagedPath)) {
+    if (FileIsIn(folder.handle.get(), LeafOf(destination.path), number)) {
+        platform::SetAttributes(file.handle.get(), staged.record.attributes);
+        // A record outlives its request (see Sweep); a restore ended between the two leaves
+        // a record whose file is gone, which the next sweep finishes.
+        if (WithdrawDeletes({folder_.PathOf(stagedName)}) == ERROR_SUCCESS) RemoveRecord(name, kRecordSuffix);
+        return {RestoreResult::Restored, 0};
+    }
+    if (FileIsIn(folder_.Handle(), stagedName, number)) {
         return {RestoreResult::NotMoved,
                 renamed == ERROR_ALREADY_EXISTS ? static_cast<unsigned long>(ERROR_FILE_EXISTS) : renamed};
     }
-    bool arrived = where == ERROR_SUCCESS && platform::SamePathText(now, destination.path);
-    if (arrived) {
-        // The name must reach this very file, and the folder's path the folder checked.
-        const CheckedFile atName = OpenChecked(destination, FILE_READ_ATTRIBUTES);
-        const CheckedFile folderNow = OpenCheckedFolder(FolderOf(destination.path));
-        uint64_t folderNowNumber = 0;
-        arrived = atName.outcome == Reached::File && atName.identity.number == number &&
-                  folderNow.outcome == Reached::Folder &&
-                  platform::QueryFileNumber(folderNow.handle.get(), folderNowNumber) == ERROR_SUCCESS &&
-                  folderNowNumber == folderNumber;
+    // Somewhere else: back into the staging folder, under its name, its record unchanged.
+    const DWORD back = RenameAgainWhileMissing(file.handle.get(), folder_.Handle(), stagedName);
+    if (back == ERROR_SUCCESS && FileIsIn(folder_.Handle(), stagedName, number)) {
+        return {RestoreResult::BroughtBack, 0};
     }
-    if (!arrived) {
-        const DWORD back = platform::RenameOpenFile(file.handle.get(), folder_.Handle(), name + kStagedSuffix, false);
-        if (back == ERROR_SUCCESS) return {RestoreResult::BroughtBack, 0};
-        return {RestoreResult::Astray, back, now};
-    }
-    platform::SetAttributes(file.handle.get(), staged.record.attributes);
-    // A record outlives its request (see Sweep); a restore ended between the two leaves a
-    // record whose file is gone, which the next sweep finishes.
-    if (WithdrawDeletes({stagedPath}) == ERROR_SUCCESS) RemoveRecord(name, kRecordSuffix);
-    return {RestoreResult::Restored, 0};
+    std::wstring where;
+    platform::FinalPathOf(file.handle.get(), where);
+    return {RestoreResult::Astray, back, where};
 }
 
 std::vector<CarriedEntry> StagingFolder::Carried() {

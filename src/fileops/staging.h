@@ -53,8 +53,11 @@ struct RestoreResult {
         BroughtBack,  // it arrived somewhere else and is staged again under its name
         Astray,       // it arrived somewhere else and could not be brought back: `error`
     };
-    Outcome outcome = NotMoved;
-    unsigned long error = 0;
+    RestoreResult(Outcome outcome, unsigned long error, std::wstring where = {})
+        : outcome(outcome), error(error), where(std::move(where)) {}
+
+    Outcome outcome;
+    unsigned long error;
     std::wstring where;  // Astray: where the file is, as far as its handle tells
 };
 

@@ -54,6 +54,17 @@ struct RenameInformation {
     wchar_t name[1];
 };
 
+struct IdBothDirectoryInformation {
+    ULONG next, index;
+    LARGE_INTEGER creation, lastAccess, lastWrite, change, endOfFile, allocation;
+    ULONG attributes, nameLength, eaSize;
+    CCHAR shortNameLength;
+    WCHAR shortName[12];
+    LARGE_INTEGER fileId;
+    WCHAR name[1];
+};
+constexpr int kIdBothDirectoryInformation = 37;
+
 struct VolumeInformation {
     LARGE_INTEGER creation;
     ULONG serial;
@@ -75,11 +86,15 @@ constexpr int kVolumeInformation = 1;
 constexpr LONG kBufferOverflow = static_cast<LONG>(0x80000005);
 
 constexpr ULONG kObjCaseInsensitive = 0x40;
+constexpr ULONG kFileOpen = 1;
 constexpr ULONG kFileCreate = 2;
 constexpr ULONG kSynchronousIo = 0x20;
 constexpr ULONG kNonDirectory = 0x40;
 constexpr ULONG kOpenReparsePoint = 0x200000;
 constexpr ULONG kDeleteOnClose = 0x1000;
+constexpr ULONG kBackupIntent = 0x4000;
+constexpr LONG kNoSuchFile = static_cast<LONG>(0xC000000F);
+constexpr LONG kNoMoreFiles = static_cast<LONG>(0x80000006);
 
 template <typename Call>
 Call Lookup(HMODULE module, const char* name) {
@@ -101,6 +116,7 @@ NativeFileCalls LookUpCalls() {
     calls.GetFinalPathNameByHandleW =
         Lookup<decltype(calls.GetFinalPathNameByHandleW)>(kernel, "GetFinalPathNameByHandleW");
     calls.MoveFileExW = &::MoveFileExW;
+    calls.NtQueryDirectoryFile = Lookup<decltype(calls.NtQueryDirectoryFile)>(ntdll, "NtQueryDirectoryFile");
     return calls;
 }
 
@@ -251,6 +267,35 @@ DWORD CreateNewFileIn(HANDLE folder, const std::wstring& name, ACCESS_MASK acces
                                                    nullptr, 0);
     if (status < 0) return ErrorOf(status);
     file.reset(created);
+    return ERROR_SUCCESS;
+}
+
+DWORD OpenInFolder(HANDLE folder, const std::wstring& name, ACCESS_MASK access, UniqueFile& file) {
+    const UnicodeText text = TextOf(name);
+    ObjectAttributes attributes = {sizeof(ObjectAttributes), folder, &text, kObjCaseInsensitive, nullptr, nullptr};
+    IoStatus io = {};
+    HANDLE opened = nullptr;
+    const LONG status = NativeCalls().NtCreateFile(&opened, access | SYNCHRONIZE, &attributes, &io, nullptr, 0,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kFileOpen,
+                                                   kSynchronousIo | kOpenReparsePoint | kBackupIntent, nullptr, 0);
+    if (status < 0) return ErrorOf(status);
+    file.reset(opened);
+    return ERROR_SUCCESS;
+}
+
+DWORD FindFolderEntry(HANDLE folder, const std::wstring& name, uint64_t& number, DWORD& attributes) {
+    // Room for the record and a name of 255 characters.
+    alignas(8) unsigned char buffer[sizeof(IdBothDirectoryInformation) + 256 * sizeof(wchar_t)];
+    const UnicodeText mask = TextOf(name);
+    IoStatus io = {};
+    const LONG status = NativeCalls().NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, buffer,
+                                                           sizeof(buffer), kIdBothDirectoryInformation, TRUE, &mask,
+                                                           TRUE);
+    if (status == kNoSuchFile || status == kNoMoreFiles) return ERROR_FILE_NOT_FOUND;
+    if (status < 0) return ErrorOf(status);
+    const auto* entry = reinterpret_cast<const IdBothDirectoryInformation*>(buffer);
+    number = static_cast<uint64_t>(entry->fileId.QuadPart);
+    attributes = entry->attributes;
     return ERROR_SUCCESS;
 }
 

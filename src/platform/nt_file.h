@@ -26,6 +26,9 @@ struct NativeFileCalls {
     // Null where the platform has none (before Vista).
     DWORD(WINAPI* GetFinalPathNameByHandleW)(HANDLE file, LPWSTR path, DWORD size, DWORD flags);
     BOOL(WINAPI* MoveFileExW)(LPCWSTR source, LPCWSTR destination, DWORD flags);
+    LONG(NTAPI* NtQueryDirectoryFile)(HANDLE folder, HANDLE event, void* routine, void* context, void* status,
+                                      void* info, ULONG size, int kind, BOOLEAN single, const void* name,
+                                      BOOLEAN restart);
 };
 
 const NativeFileCalls& NativeCalls();
@@ -75,6 +78,15 @@ DWORD RenameOpenFile(HANDLE file, HANDLE folder, const std::wstring& name, bool 
 // its security descriptor, null for the one the folder hands down.
 DWORD CreateNewFileIn(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
                       UniqueFile& file, bool deleteOnClose = false, void* descriptor = nullptr);
+
+// Opens `name` inside `folder` (a folder handle) as it stands there now, whatever the
+// folder's path names meanwhile. 0, or the error (ERROR_FILE_NOT_FOUND when nothing is there).
+DWORD OpenInFolder(HANDLE folder, const std::wstring& name, ACCESS_MASK access, UniqueFile& file);
+
+// The entry `name` of the folder behind `folder`, a handle opened for listing and not yet
+// listed: its file number and attributes as the folder's own listing gives them (a link
+// shows FILE_ATTRIBUTE_REPARSE_POINT). 0, or the error (ERROR_FILE_NOT_FOUND).
+DWORD FindFolderEntry(HANDLE folder, const std::wstring& name, uint64_t& number, DWORD& attributes);
 
 // Equal in the file system's own letter case rules.
 bool SamePathText(const std::wstring& a, const std::wstring& b);

@@ -1,0 +1,50 @@
+#include "fileops/arrival_checks.h"
+
+#include "fileops/listed_path.h"
+#include "platform/handles.h"
+#include "platform/long_path.h"
+#include "platform/nt_file.h"
+
+namespace fileops {
+namespace {
+
+// A swapping owner holds each state for moments; a few hundred tries span far longer.
+constexpr int kRenameTries = 400;
+
+}  // namespace
+
+bool FolderIsNamedByItsPath(HANDLE folder, const std::wstring& folderPath) {
+    if (folderPath.size() <= 3) return true;
+    uint64_t held = 0;
+    if (platform::QueryFileNumber(folder, held) != ERROR_SUCCESS) return false;
+    // A handle of its own for the listing: a folder's handle lists by the first name asked.
+    platform::UniqueFile parent(::CreateFileW(platform::LiteralForm(FolderOf(folderPath)).c_str(),
+                                              FILE_LIST_DIRECTORY | SYNCHRONIZE, platform::kShareAll, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    uint64_t number = 0;
+    DWORD attributes = 0;
+    return parent && platform::FindFolderEntry(parent.get(), LeafOf(folderPath), number, attributes) == ERROR_SUCCESS &&
+           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && number == held;
+}
+
+bool FileIsIn(HANDLE folder, const std::wstring& name, uint64_t number) {
+    platform::UniqueFile found;
+    uint64_t foundNumber = 0;
+    return platform::OpenInFolder(folder, name, FILE_READ_ATTRIBUTES, found) == ERROR_SUCCESS &&
+           platform::QueryFileNumber(found.get(), foundNumber) == ERROR_SUCCESS && foundNumber == number;
+}
+
+unsigned long RenameAgainWhileMissing(HANDLE file, HANDLE folder, const std::wstring& name) {
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < kRenameTries; ++attempt) {
+        error = platform::RenameOpenFile(file, folder, name, false);
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_ALREADY_EXISTS &&
+            error != ERROR_FILE_EXISTS) {
+            return error;
+        }
+        ::Sleep(0);
+    }
+    return error;
+}
+
+}  // namespace fileops
