@@ -140,6 +140,85 @@ TEST_F(Attack, TheFolderExchangedWhenTheRecordAppearsReachesNoVictim) {
     SwapBack();
 }
 
+DWORD StartType() {
+    UniqueScHandle service = OpenShieldService(SERVICE_QUERY_CONFIG);
+    std::vector<unsigned char> buffer(8192);
+    DWORD needed = 0;
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    return service && ::QueryServiceConfigW(service.get(), config, 8192, &needed) ? config->dwStartType : 0;
+}
+
+// Held open without delete sharing: in a folder no one else can change, the file is
+// requested by its path (and the request recorded); in one others can write, no request
+// is made and the entry is carried to the next start, the service set to start with the
+// system. Released, both go at the next start: the request is taken back, the start type
+// put back.
+TEST_F(Attack, AHeldFileIsRequestedByItsPathOnlyWhereNoOneElseCanRedirectIt) {
+    const std::wstring trusted = files / L"trusted";
+    ASSERT_TRUE(::CreateDirectoryW(trusted.c_str(), nullptr));
+    const std::wstring safe = trusted + L"\\held.dll", exposed = user + L"\\held.dll";
+    WriteBytes(safe, "held");
+    WriteBytes(exposed, "held");
+    std::vector<platform::UniqueFile> holders;
+    for (const std::wstring& path : {safe, exposed}) {
+        holders.emplace_back(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holders.back());
+    }
+    WriteBytes(sandbox.ListPath(), ListFileBytes({{safe}, {exposed}}));
+    sandbox.Register();
+    ASSERT_EQ(StartType(), static_cast<DWORD>(SERVICE_DEMAND_START));
+    sandbox.RunOnce();
+    ExpectEndedStopped(sandbox);
+    auto messages = Messages(ParseLog(sandbox.ReadLog()));
+    for (const std::wstring& path : {safe, exposed}) {
+        EXPECT_NE(std::find(messages.begin(), messages.end(), Scheduled(path)), messages.end()) << Ansi(path);
+    }
+    EXPECT_TRUE(HasPendingDelete(safe));
+    EXPECT_FALSE(HasPendingDelete(exposed)) << "a request by a path others can redirect";
+    EXPECT_EQ(StartType(), static_cast<DWORD>(SERVICE_AUTO_START));
+    auto lines = StagedLines(sandbox);
+    ASSERT_EQ(lines.count("requested"), 1u);
+    EXPECT_EQ(lines.find("requested")->second.second, safe);
+    ASSERT_EQ(lines.count("carried"), 1u);
+    EXPECT_EQ(lines.find("carried")->second.second, exposed);
+
+    holders.clear();
+    ::DeleteFileW(sandbox.LogPath().c_str());
+    sandbox.Start();
+    ASSERT_TRUE(sandbox.WaitUntilFinished(120000));
+    messages = Messages(ParseLog(sandbox.ReadLog()));
+    for (const std::wstring& path : {safe, exposed}) {
+        EXPECT_NE(std::find(messages.begin(), messages.end(), Deleted(path)), messages.end()) << Ansi(path);
+        EXPECT_FALSE(FileExists(path));
+        EXPECT_FALSE(HasPendingDelete(path)) << "an old request by path stayed";
+    }
+    EXPECT_TRUE(StagedLines(sandbox).empty());
+    EXPECT_EQ(StartType(), static_cast<DWORD>(SERVICE_DEMAND_START)) << "the start type was not put back";
+}
+
+// A staging folder that cannot be used (a file stands at its name) makes no request by a
+// path others could redirect: such a file is carried instead.
+TEST_F(Attack, AnUnusableStagingFolderLeavesNoRequestByAPathOthersControl) {
+    WriteBytes(sandbox.Dir() + L"QuorvaneStaging", "not a folder");
+    const std::wstring listed = user + L"\\system.dll";
+    WriteBytes(listed, "the user's own");
+    ::SetFileAttributesW(listed.c_str(), FILE_ATTRIBUTE_READONLY);
+    WriteBytes(sandbox.ListPath(), ListFileBytes({{listed}}));
+    sandbox.Register();
+    sandbox.RunOnce();
+    ExpectEndedStopped(sandbox);
+    const auto messages = Messages(ParseLog(sandbox.ReadLog()));
+    EXPECT_FALSE(HasPendingDelete(listed));
+    // Nothing can be recorded in a staging folder that is not there: refused, not carried.
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_EQ(messages[messages.size() - 3], Refused(listed));
+    EXPECT_EQ(StartType(), static_cast<DWORD>(SERVICE_DEMAND_START));
+    SwapForLink();
+    ASSERT_TRUE(Restart().finished);
+    ExpectVictimsUntouched();
+    SwapBack();
+}
+
 // An administrator restores staged files while the user swaps the folder for a link and
 // back every tenth of a millisecond: each file is back in its own folder or still staged,
 // none in the victims' folder, and the tool's answer says which. Without the swap every
