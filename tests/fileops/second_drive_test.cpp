@@ -6,8 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "platform/handles.h"
 #include "platform/win32.h"
+#include "faults/fault_support.h"
+#include "support/list_writer.h"
+#include "support/log_reader.h"
+#include "support/pending_renames.h"
+#include "support/service_sandbox.h"
 #include "support/test_files.h"
+#include "support/unix_side.h"
 
 namespace {
 
@@ -59,6 +68,55 @@ TEST(SecondDrive, AMoveToAnotherVolumeCopiesThenDeletesTheSource) {
     ::FindClose(search);
     EXPECT_EQ(names, std::vector<std::wstring>{L"moved.tmp"});
     ::DeleteFileW(target.c_str());
+}
+
+// A file that cannot be deleted now and lies on another volume than the service's folder
+// (D:, or C: spelled through Wine's Z:) cannot be staged, and a request by its path would
+// be carried out on whatever that volume holds at the restart: it is carried to the next
+// start instead, even where its folders are the service account's own.
+TEST(SecondDrive, AFileOnAnotherVolumeIsCarriedRatherThanRequestedByItsPath) {
+    PendingRenamesGuard restoreRenames;
+    wchar_t drive[8] = {};
+    ASSERT_GT(::GetEnvironmentVariableW(L"QUORVANE_SECOND_DRIVE", drive, 8), 0u) << "run through second_drive_test.sh";
+    const std::wstring folder = std::wstring(drive) + L"service-account";
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(RunUnixScript("chmod 0755 '" + UnixPathOf(folder) + "'"));
+    const std::wstring readOnly = folder + L"\\read-only.dll", held = folder + L"\\held.dll";
+    WriteBytes(readOnly, "x");
+    ::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    WriteBytes(held, "y");
+    // Beside the test programs, which Wine reaches through Z:.
+    const std::wstring zFolder = BinDir() + L"second-volume";
+    ::CreateDirectoryW(zFolder.c_str(), nullptr);
+    const std::wstring heldThroughZ = zFolder + L"\\held.dll";
+    ASSERT_EQ(heldThroughZ[0], L'Z');
+    WriteBytes(heldThroughZ, "z");
+    std::vector<platform::UniqueFile> holders;
+    for (const std::wstring& path : {held, heldThroughZ}) {
+        holders.emplace_back(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holders.back());
+    }
+
+    ServiceSandbox sandbox;
+    WriteBytes(sandbox.ListPath(), ListFileBytes({{readOnly}, {held}, {heldThroughZ}}));
+    sandbox.RunOnce();
+    const auto messages = Messages(ParseLog(sandbox.ReadLog()));
+    for (const std::wstring& path : {readOnly, held, heldThroughZ}) {
+        SCOPED_TRACE(Ansi(path));
+        EXPECT_NE(std::find(messages.begin(), messages.end(), fault_support::Scheduled(path)), messages.end());
+        EXPECT_FALSE(HasPendingDelete(path));
+    }
+    EXPECT_TRUE(sandbox.StagedFiles().empty());
+    WIN32_FIND_DATAW found;
+    platform::UniqueFind carried(::FindFirstFileW((sandbox.Dir() + L"QuorvaneStaging\\*.carried").c_str(), &found));
+    int count = 0;
+    if (carried) {
+        do ++count; while (::FindNextFileW(carried.get(), &found));
+    }
+    EXPECT_EQ(count, 3);
+    ::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    holders.clear();
+    RemoveTree(zFolder);
 }
 
 }  // namespace
