@@ -6,6 +6,7 @@
 #include "fileops/own_file.h"
 #include "platform/handles.h"
 #include "platform/long_path.h"
+#include "platform/nt_file.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 
@@ -101,7 +102,7 @@ bool WriteLog(std::wstring_view message, bool always) noexcept {
                                                                    FILE_SHARE_READ | FILE_SHARE_WRITE);
         if (file.state != fileops::OwnState::Opened) return false;
         DWORD written = 0;
-        return ::WriteFile(file.handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+        return platform::NativeCalls().WriteFile(file.handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                            nullptr) &&
                written == bytes.size();
     } catch (const std::exception&) {

@@ -4,6 +4,7 @@
 
 #include "fileops/staging.h"
 #include "platform/handles.h"
+#include "platform/nt_file.h"
 #include "platform/win32.h"
 
 namespace fileops {
@@ -45,13 +46,13 @@ DWORD QueryStartType(SC_HANDLE service, StartTypeRecord& found) {
 }
 
 DWORD SetStartType(SC_HANDLE service, DWORD startType, bool delayed) {
-    if (!::ChangeServiceConfigW(service, SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, nullptr, nullptr, nullptr,
+    if (!platform::NativeCalls().ChangeServiceConfigW(service, SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, nullptr, nullptr, nullptr,
                                 nullptr, nullptr, nullptr, nullptr)) {
         return ::GetLastError();
     }
     // A delayed start would let other programs start first and hold the file again.
     DelayedAutoStart flag = {delayed ? TRUE : FALSE};
-    ::ChangeServiceConfig2W(service, kDelayedAutoStartLevel, &flag);
+    platform::NativeCalls().ChangeServiceConfig2W(service, kDelayedAutoStartLevel, &flag);
     return ERROR_SUCCESS;
 }
 

@@ -13,7 +13,7 @@ namespace {
 constexpr DWORD kOpenFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
 
 platform::UniqueFile OpenWithoutFollowing(const std::wstring& full, DWORD access) {
-    return platform::UniqueFile(::CreateFileW(platform::LiteralForm(full).c_str(), access, platform::kShareAll, nullptr,
+    return platform::UniqueFile(platform::NativeCalls().CreateFileW(platform::LiteralForm(full).c_str(), access, platform::kShareAll, nullptr,
                                               OPEN_EXISTING, kOpenFlags, nullptr));
 }
 

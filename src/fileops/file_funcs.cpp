@@ -49,9 +49,9 @@ int32_t MoveAcrossVolumes(HANDLE source, HANDLE folder, const std::wstring& leaf
         DWORD got = 0, written = 0;
         if (!::ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return abandon();
         if (got == 0) break;
-        if (!::WriteFile(copy.get(), buffer.data(), got, &written, nullptr) || written != got) return abandon();
+        if (!platform::NativeCalls().WriteFile(copy.get(), buffer.data(), got, &written, nullptr) || written != got) return abandon();
     }
-    if (!::FlushFileBuffers(copy.get())) return abandon();
+    if (!platform::NativeCalls().FlushFileBuffers(copy.get())) return abandon();
     if (platform::SetDeleteMark(source, true) != ERROR_SUCCESS) return abandon();
     if (platform::RenameOpenFile(copy.get(), folder, leaf, replace) != ERROR_SUCCESS) {
         platform::SetDeleteMark(source, false);
@@ -400,11 +400,12 @@ void cFileFuncs::PathCleared(const std::wstring& full) {
     pathRequests_.reset();
 }
 
-std::vector<std::wstring> cFileFuncs::BeginPass() {
+void cFileFuncs::BeginPass() {
     held_ = Held();
-    if (!staging_) return {};
+    stagedLeft_.clear();
+    if (!staging_) return;
     if (carry_) carry_->BeginPass();
-    std::vector<std::wstring> cleared = staging_->Sweep(Requested());
+    stagedLeft_ = staging_->Sweep(Requested());
     // Requests by path: the restart carried them out (no longer queued), or the file is
     // gone or its path leads elsewhere now.
     for (const fileops::PathRequest& request : staging_->PathRequests()) {
@@ -421,10 +422,30 @@ std::vector<std::wstring> cFileFuncs::BeginPass() {
         }
     }
     pathRequests_.reset();
+}
+
+bool cFileFuncs::ClearStaged(const std::wstring& listedPath) {
+    bool cleared = false;
+    const std::wstring key = fileops::RequestKey(listedPath);
+    for (auto it = stagedLeft_.begin(); it != stagedLeft_.end();) {
+        if (fileops::RequestKey(it->record.listedPath) != key) {
+            ++it;
+            continue;
+        }
+        cleared = staging_->Clear(*it, Requested()) || cleared;
+        it = stagedLeft_.erase(it);
+    }
     return cleared;
+}
+
+std::vector<std::wstring> cFileFuncs::StagedLeft() const {
+    std::vector<std::wstring> paths;
+    for (const fileops::StagedFile& staged : stagedLeft_) paths.push_back(staged.record.listedPath);
+    return paths;
 }
 
 void cFileFuncs::EndPass() {
     held_ = Held();
+    stagedLeft_.clear();
     if (carry_) carry_->EndPass();
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "fileops/checked_file.h"
+#include "fileops/staging.h"
 
 namespace fileops {
 class BootCarry;
@@ -92,10 +93,15 @@ public:
     // delete mark.
     bool DeleteNow(const std::wstring& path);
 
-    // Before a pass: the staging folder's files of earlier runs deleted where they can be
-    // now, and the requests by path whose files are gone taken back. Returns the listed
-    // paths of the staged files this start deleted.
-    std::vector<std::wstring> BeginPass();
+    // Before a pass: what earlier runs left in the staging folder finished, the staged
+    // files that may be deleted now noted, and the requests by path whose files are gone
+    // taken back.
+    void BeginPass();
+    // Deletes the staged files of earlier runs that came from `listedPath`: true when one
+    // went. The pass asks at the entry of that path, so that its line follows the delete.
+    bool ClearStaged(const std::wstring& listedPath);
+    // The listed paths of the staged files still to be tried, after the pass's entries.
+    std::vector<std::wstring> StagedLeft() const;
     // After a pass: when nothing was carried, the service's start type is put back.
     void EndPass();
 
@@ -121,6 +127,7 @@ private:
     std::unique_ptr<fileops::BootCarry> carry_;
     std::unique_ptr<fileops::RequestedDeletes> requested_;  // read on the first request
     std::optional<std::vector<std::wstring>> pathRequests_;  // the recorded requests by path, upper case
+    std::vector<fileops::StagedFile> stagedLeft_;             // noted by BeginPass, not yet tried
     Held held_;
     uint32_t refusal_ = 0;
     RestartStep restartStep_ = RestartStep::None;

@@ -48,7 +48,7 @@ OwnFile Check(platform::UniqueFile handle, const std::wstring& expected, bool se
 
 OwnFile OpenExisting(const std::wstring& path, const std::wstring& expected, DWORD access, DWORD share,
                      bool secondNames = false) {
-    platform::UniqueFile handle(::CreateFileW(platform::ExtendedPath(path).c_str(), access | FILE_READ_ATTRIBUTES,
+    platform::UniqueFile handle(platform::NativeCalls().CreateFileW(platform::ExtendedPath(path).c_str(), access | FILE_READ_ATTRIBUTES,
                                               share, nullptr, OPEN_EXISTING, kNoFollow, nullptr));
     if (!handle) {
         const DWORD error = ::GetLastError();
@@ -75,7 +75,7 @@ OwnFile OpenOrCreateOwnFile(const std::wstring& path, const std::wstring& expect
         OwnFile existing = OpenExisting(path, expected, access, share);
         if (existing.state != OwnState::Missing) return existing;
         // CREATE_NEW creates nothing where a link stands, dangling or not.
-        platform::UniqueFile created(::CreateFileW(platform::ExtendedPath(path).c_str(),
+        platform::UniqueFile created(platform::NativeCalls().CreateFileW(platform::ExtendedPath(path).c_str(),
                                                    access | FILE_READ_ATTRIBUTES, share, nullptr, CREATE_NEW,
                                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (created) return Check(std::move(created), expected);
@@ -91,7 +91,7 @@ unsigned long OwnFolder::Open(const std::wstring& folder) {
     // path is what the files in it are held to.
     std::wstring spelled = folder;
     if (spelled.size() > 3 && spelled.back() == L'\\') spelled.pop_back();
-    folder_.reset(::CreateFileW(platform::ExtendedPath(spelled).c_str(),
+    folder_.reset(platform::NativeCalls().CreateFileW(platform::ExtendedPath(spelled).c_str(),
                                 FILE_READ_ATTRIBUTES | FILE_TRAVERSE | FILE_LIST_DIRECTORY,
                                 platform::kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder_) return ::GetLastError();
@@ -139,9 +139,9 @@ unsigned long CreateUnderFreeName(HANDLE folder, const std::function<std::wstrin
 
 unsigned long WriteAllFlushed(HANDLE file, const void* bytes, size_t size) {
     DWORD written = 0;
-    if (!::WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr)) return ::GetLastError();
+    if (!platform::NativeCalls().WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr)) return ::GetLastError();
     if (written != size) return ERROR_DISK_FULL;
-    return ::FlushFileBuffers(file) ? ERROR_SUCCESS : ::GetLastError();
+    return platform::NativeCalls().FlushFileBuffers(file) ? ERROR_SUCCESS : ::GetLastError();
 }
 
 unsigned long RemoveOwnFile(OwnFile& file) {

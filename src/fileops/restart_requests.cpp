@@ -90,9 +90,9 @@ unsigned long WithdrawDeletes(const std::vector<std::wstring>& fulls) {
         if (operation.IsDelete() && withdrawn.count(RequestKey(operation.source))) removed.push_back(operation);
     }
     if (removed.empty()) return ERROR_SUCCESS;
-    if (removed.size() == operations.size()) return static_cast<unsigned long>(::RegDeleteValueW(key, kValue));
+    if (removed.size() == operations.size()) return static_cast<unsigned long>(platform::NativeCalls().RegDeleteValueW(key, kValue));
     const std::wstring kept = WithoutOperations(data, removed);
-    return static_cast<unsigned long>(::RegSetValueExW(key, kValue, 0, REG_MULTI_SZ,
+    return static_cast<unsigned long>(platform::NativeCalls().RegSetValueExW(key, kValue, 0, REG_MULTI_SZ,
                                                        reinterpret_cast<const BYTE*>(kept.data()),
                                                        static_cast<DWORD>(kept.size() * sizeof(wchar_t))));
 }

@@ -42,7 +42,7 @@ StagingFolder::StagingFolder(std::wstring folder) : path_(std::move(folder)) {
 
 unsigned long StagingFolder::OpenFolder(bool create) {
     if (open_) return ERROR_SUCCESS;
-    if (create && !::CreateDirectoryW(platform::LiteralForm(path_).c_str(), nullptr) &&
+    if (create && !platform::NativeCalls().CreateDirectoryW(platform::LiteralForm(path_).c_str(), nullptr) &&
         ::GetLastError() != ERROR_ALREADY_EXISTS) {
         return ::GetLastError();
     }
@@ -133,7 +133,7 @@ unsigned long StagingFolder::KeepAsForeign(const std::wstring& name, OwnFile& ar
     OwnFile file = folder_.OpenFile(name + kRecordSuffix, GENERIC_WRITE, 0);
     if (file.state != OwnState::Opened) return file.error;
     const std::wstring text = StagedRecordText(foreign);
-    if (!::SetEndOfFile(file.handle.get())) return ::GetLastError();
+    if (!platform::NativeCalls().SetEndOfFile(file.handle.get())) return ::GetLastError();
     return WriteAllFlushed(file.handle.get(), text.data(), text.size() * sizeof(wchar_t));
 }
 
@@ -196,43 +196,46 @@ unsigned long StagingFolder::Stage(const CheckedFile& file, const std::wstring& 
     return kErrorReparsePointEncountered;
 }
 
-std::vector<std::wstring> StagingFolder::Sweep(RequestedDeletes& requested) {
-    std::vector<std::wstring> cleared, withdrawn, finished;
+std::vector<StagedFile> StagingFolder::Sweep(RequestedDeletes& requested) {
+    // A start type record a run was cut off writing, before it was renamed into place:
+    // that run changed nothing yet.
+    for (const std::wstring& name : Names(L".new")) RemoveRecord(name, L".new");
+    std::vector<StagedFile> deletable;
+    std::vector<std::wstring> withdrawn, finished;
     for (const std::wstring& name : Names(kRecordSuffix)) {
         StagedFile staged;
         const bool readable = Read(name, staged);
-        const std::wstring stagedPath = folder_.PathOf(name + kStagedSuffix);
-        if (!readable || !staged.present) {
+        if (!staged.present) {
             // A record cut short before its file arrived, or one whose file the restart
             // deleted: its request goes first, then the record.
-            if (!staged.present) {
-                withdrawn.push_back(stagedPath);
-                finished.push_back(name);
-            }
+            withdrawn.push_back(folder_.PathOf(name + kStagedSuffix));
+            finished.push_back(name);
             continue;
         }
-        const StagedRecord& record = staged.record;
         // Only a file the record names by its number: never one that arrived in its
         // place, nor one an earlier version staged without a number (its restart deletes it).
-        if (record.foreign || !record.numberKnown) continue;
-        OwnFile file = folder_.OpenFile(name + kStagedSuffix, kStagedAccess, platform::kShareAll, true);
-        if (file.state != OwnState::Opened || !NumberIs(file.handle.get(), record.number)) continue;
-        ClearBlockingAttributes(file.handle.get(), file.links);
-        if (RemoveOwnFile(file) == ERROR_SUCCESS) {
-            cleared.push_back(record.listedPath);
-            withdrawn.push_back(stagedPath);
-            finished.push_back(name);
-        } else if (!requested.Has(stagedPath) && RequestDeleteAtRestart(stagedPath) == ERROR_SUCCESS) {
-            // Still running, or mapped by another program: left for the restart.
-            requested.Add(stagedPath);
-        }
+        if (readable && !staged.record.foreign && staged.record.numberKnown) deletable.push_back(std::move(staged));
     }
     // A record outlives its request: taken back first, so that no request is left for a
     // name without a record.
     if (WithdrawDeletes(withdrawn) == ERROR_SUCCESS) {
         for (const std::wstring& name : finished) RemoveRecord(name, kRecordSuffix);
     }
-    return cleared;
+    return deletable;
+}
+
+bool StagingFolder::Clear(const StagedFile& staged, RequestedDeletes& requested) {
+    const std::wstring stagedPath = folder_.PathOf(staged.name + kStagedSuffix);
+    OwnFile file = folder_.OpenFile(staged.name + kStagedSuffix, kStagedAccess, platform::kShareAll, true);
+    if (file.state != OwnState::Opened || !NumberIs(file.handle.get(), staged.record.number)) return false;
+    ClearBlockingAttributes(file.handle.get(), file.links);
+    if (RemoveOwnFile(file) != ERROR_SUCCESS) {
+        // Still running, or mapped by another program: left for the restart.
+        if (!requested.Has(stagedPath) && RequestDeleteAtRestart(stagedPath) == ERROR_SUCCESS) requested.Add(stagedPath);
+        return false;
+    }
+    if (WithdrawDeletes({stagedPath}) == ERROR_SUCCESS) RemoveRecord(staged.name, kRecordSuffix);
+    return true;
 }
 
 bool StagingFolder::Read(const std::wstring& name, StagedFile& staged) {

@@ -79,12 +79,15 @@ public:
     // step that failed, the file then where it was and no record left.
     unsigned long Stage(const CheckedFile& file, const std::wstring& listedPath, std::wstring& staged);
 
-    // Tries the staged files of earlier runs again. A file is deleted only when its record
-    // names it and its number still matches; then its request is taken back and its record
-    // removed. A record whose file is gone goes too, its request first. A staged file that
-    // still cannot be deleted is requested where it is not yet. Returns the listed paths of
-    // the files this start deleted.
-    std::vector<std::wstring> Sweep(RequestedDeletes& requested);
+    // Finishes what earlier runs left: a record whose file is gone goes, its request first;
+    // a start type record never put in place goes. Returns the staged files that may be
+    // deleted now: those whose records name them by their number.
+    std::vector<StagedFile> Sweep(RequestedDeletes& requested);
+
+    // Deletes a staged file Sweep returned, its attributes reset, then takes its request
+    // back and removes its record; one that still cannot be deleted is requested where it is
+    // not yet. True when it was deleted.
+    bool Clear(const StagedFile& staged, RequestedDeletes& requested);
 
     // The staged files and their records, oldest first.
     std::vector<StagedFile> List();

@@ -3,7 +3,6 @@
 #include "activitylog/activity_log.h"
 #include "eventlog/format_msg.h"
 #include "fileops/delete_file_now.h"
-#include "pendinglist/ansi_codec.h"
 #include "pendinglist/pass_lines.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/win32.h"
@@ -51,45 +50,12 @@ void Refuse(const std::wstring& path, uint32_t error, modRunReport::RunSummary& 
 
 }  // namespace
 
-// Paths match as FindEntry matches them: in the platform's lower case.
-std::wstring Lowered(std::wstring text) {
-    PlatformLowerCase(text.data(), text.size());
-    return text;
-}
-
-// The listed paths whose staged files this start deleted: the entry of such a path gets
-// the "finished clearing" line in place of "already gone", once.
-class SweptPaths {
-public:
-    explicit SweptPaths(std::vector<std::wstring> paths) : paths_(std::move(paths)) {}
-
-    bool Take(const std::wstring& path) {
-        if (paths_.empty()) return false;
-        const std::wstring key = Lowered(path);
-        for (size_t i = 0; i < paths_.size(); ++i) {
-            if (!taken_[i] && Lowered(paths_[i]) == key) return taken_[i] = true;
-        }
-        return false;
-    }
-    // Those whose paths no entry named, in the order they were staged.
-    std::vector<std::wstring> Rest() const {
-        std::vector<std::wstring> rest;
-        for (size_t i = 0; i < paths_.size(); ++i) {
-            if (!taken_[i]) rest.push_back(paths_[i]);
-        }
-        return rest;
-    }
-
-private:
-    std::vector<std::wstring> paths_;
-    std::vector<bool> taken_ = std::vector<bool>(paths_.size(), false);
-};
-
 void CleanupPass() {
     cFileFuncs& files = Files();
     modRunReport::RunSummary& record = RunRecord();
-    // What earlier runs staged and could not delete then; every file deleted is logged.
-    SweptPaths swept(files.BeginPass());
+    // What earlier runs staged and could not delete then: each staged file deleted now
+    // gets its line right after its delete, at its entry or after the last one.
+    files.BeginPass();
     PendingRebootList& list = List();
     record.entries = static_cast<uint32_t>(list.Count());
 
@@ -117,7 +83,7 @@ void CleanupPass() {
                 continue;
             }
             list.RemoveEntry(path);
-            if (swept.Take(path)) {
+            if (files.ClearStaged(path)) {
                 LogStep(kLabelDeleted, path);
                 ++record.deleted;
             } else {
@@ -147,9 +113,10 @@ void CleanupPass() {
         LogStep(kLabelScheduled, path);
         ++record.scheduled;
     }
-    for (const std::wstring& cleared : swept.Rest()) {
-        LogStep(kLabelStart, cleared);
-        LogStep(kLabelDeleted, cleared);
+    for (const std::wstring& staged : files.StagedLeft()) {
+        if (!files.ClearStaged(staged)) continue;
+        LogStep(kLabelStart, staged);
+        LogStep(kLabelDeleted, staged);
         ++record.deleted;
     }
     files.EndPass();

@@ -116,6 +116,15 @@ NativeFileCalls LookUpCalls() {
     calls.GetFinalPathNameByHandleW =
         Lookup<decltype(calls.GetFinalPathNameByHandleW)>(kernel, "GetFinalPathNameByHandleW");
     calls.MoveFileExW = &::MoveFileExW;
+    calls.CreateFileW = &::CreateFileW;
+    calls.WriteFile = &::WriteFile;
+    calls.FlushFileBuffers = &::FlushFileBuffers;
+    calls.SetEndOfFile = &::SetEndOfFile;
+    calls.CreateDirectoryW = &::CreateDirectoryW;
+    calls.RegSetValueExW = &::RegSetValueExW;
+    calls.RegDeleteValueW = &::RegDeleteValueW;
+    calls.ChangeServiceConfigW = &::ChangeServiceConfigW;
+    calls.ChangeServiceConfig2W = &::ChangeServiceConfig2W;
     calls.NtQueryDirectoryFile = Lookup<decltype(calls.NtQueryDirectoryFile)>(ntdll, "NtQueryDirectoryFile");
     return calls;
 }

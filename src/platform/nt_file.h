@@ -13,7 +13,9 @@
 namespace platform {
 
 // The calls, looked up once. A test replaces single entries to produce what a file system
-// does not do on demand, or withholds the final path call (absent before Vista).
+// does not do on demand, or withholds the final path call (absent before Vista). Every
+// call with which the service changes a file, a restart request or its own registration
+// goes through the table, so that a test build can stop the service after any one of them.
 struct NativeFileCalls {
     LONG(NTAPI* NtQueryInformationFile)(HANDLE file, void* status, void* info, ULONG size, int kind);
     LONG(NTAPI* NtSetInformationFile)(HANDLE file, void* status, void* info, ULONG size, int kind);
@@ -29,6 +31,18 @@ struct NativeFileCalls {
     LONG(NTAPI* NtQueryDirectoryFile)(HANDLE folder, HANDLE event, void* routine, void* context, void* status,
                                       void* info, ULONG size, int kind, BOOLEAN single, const void* name,
                                       BOOLEAN restart);
+    HANDLE(WINAPI* CreateFileW)(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                DWORD disposition, DWORD flags, HANDLE model);
+    BOOL(WINAPI* WriteFile)(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written, LPOVERLAPPED overlapped);
+    BOOL(WINAPI* FlushFileBuffers)(HANDLE file);
+    BOOL(WINAPI* SetEndOfFile)(HANDLE file);
+    BOOL(WINAPI* CreateDirectoryW)(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
+    LONG(WINAPI* RegSetValueExW)(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
+    LONG(WINAPI* RegDeleteValueW)(HKEY key, LPCWSTR name);
+    BOOL(WINAPI* ChangeServiceConfigW)(SC_HANDLE service, DWORD type, DWORD start, DWORD errorControl,
+                                       LPCWSTR binary, LPCWSTR group, LPDWORD tag, LPCWSTR dependencies,
+                                       LPCWSTR account, LPCWSTR password, LPCWSTR displayName);
+    BOOL(WINAPI* ChangeServiceConfig2W)(SC_HANDLE service, DWORD level, LPVOID info);
 };
 
 const NativeFileCalls& NativeCalls();
