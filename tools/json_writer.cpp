@@ -92,6 +92,12 @@ JsonWriter& JsonWriter::Bool(bool value) {
     return *this;
 }
 
+JsonWriter& JsonWriter::Null() {
+    BeforeValue();
+    text_ += "null";
+    return *this;
+}
+
 std::string HexBytes(std::string_view bytes) {
     std::string hex;
     hex.reserve(bytes.size() * 2);

@@ -20,6 +20,7 @@ public:
     JsonWriter& String(std::wstring_view text);
     JsonWriter& Number(int64_t value);
     JsonWriter& Bool(bool value);
+    JsonWriter& Null();
 
     const std::string& Text() const { return text_; }
     // The text written since the last call, handed over so that a long document can be

@@ -11,6 +11,7 @@
 #include "tools/list_commands.h"
 #include "tools/list_update.h"
 #include "tools/log_commands.h"
+#include "tools/restart_queue_command.h"
 #include "tools/staged_commands.h"
 #include "tools/system_commands.h"
 #include "tools/tool_args.h"
@@ -76,6 +77,13 @@ const std::vector<Command>& Commands() {
                              L"    back there and withdraws its restart request. SERVICEDIR: the service's folder\r\n"
                              L"    (default: the tool's own).",
          {L"--dir"}, {L"--json"}, Staged},
+        {nullptr, L"restart-queue", L"restart-queue [--json] [--dir SERVICEDIR] [--withdraw SOURCE]\r\n"
+                                    L"    Lists what the system deletes or renames at the next restart, one line each:\r\n"
+                                    L"    delete|rename<TAB>exists|missing<TAB>own|other<TAB>source<TAB>destination (- for a\r\n"
+                                    L"    delete); own: the service's request by its records in SERVICEDIR\\QuorvaneStaging.\r\n"
+                                    L"    --withdraw SOURCE takes back one of the service's own requests (any letter case,\r\n"
+                                    L"    with or without \\??\\), never another program's. Run it as an administrator.",
+         {L"--dir", L"--withdraw"}, {L"--json"}, RestartQueue},
         {nullptr, L"osversion", L"osversion [--json]\r\n"
                                 L"    Prints the version text, the verdict (0-3) and the refusal message.",
          {}, {L"--json"}, OsVersion},

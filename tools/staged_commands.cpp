@@ -10,14 +10,14 @@
 #include "tools/tool_rules.h"
 
 namespace quorvane_tool {
-namespace {
 
-// The service's folder: --dir, or the tool's own (the package installs both together).
 std::wstring ServiceFolder(const ParsedArgs& args) {
     std::wstring folder = args.Has(L"--dir") ? FullPath(args.Required(L"--dir")) : basQuorvaneService::AppDir();
     if (folder.empty() || folder.back() != L'\\') folder += L'\\';
     return folder;
 }
+
+namespace {
 
 const wchar_t* StateWord(const fileops::StagedFile& file) {
     // "gone": deleted at a restart or by a later run; only its record was left.

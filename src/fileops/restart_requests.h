@@ -34,7 +34,8 @@ unsigned long RequestDeleteAtRestart(const std::wstring& full);
 // registry's error.
 unsigned long WithdrawDeletes(const std::vector<std::wstring>& fulls);
 
-// The value as it stands: 0 with its text (empty when absent), or the registry's error.
+// The value as it stands: 0 with its text (empty when absent), ERROR_INVALID_DATA when it
+// is not REG_MULTI_SZ, or the registry's error.
 unsigned long ReadRestartQueue(std::wstring& data);
 
 // The upper-case full path a queued source names, for comparing requests.

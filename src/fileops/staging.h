@@ -67,6 +67,9 @@ public:
     explicit StagingFolder(std::wstring folder);
 
     const std::wstring& Path() const { return path_; }
+    // A file of the folder by the folder's final path, as the service requests it for the
+    // restart; empty while the folder is not open.
+    std::wstring PathOf(const std::wstring& fileName) const { return open_ ? folder_.PathOf(fileName) : std::wstring(); }
 
     // The folder checked and held open, created first when `create`: 0 or the error
     // (ERROR_PATH_NOT_FOUND when it is missing and not to be created).

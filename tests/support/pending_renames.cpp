@@ -9,7 +9,9 @@ namespace {
 constexpr wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 constexpr wchar_t kValue[] = L"PendingFileRenameOperations";
 
-std::optional<std::wstring> ReadRaw() {
+}  // namespace
+
+std::optional<std::wstring> ReadPendingRenamesRaw() {
     HKEY key = nullptr;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return std::nullopt;
@@ -24,6 +26,8 @@ std::optional<std::wstring> ReadRaw() {
     data.resize(size / sizeof(wchar_t));
     return data;
 }
+
+namespace {
 
 void WriteRaw(const std::optional<std::wstring>& data) {
     HKEY key = nullptr;
@@ -43,7 +47,7 @@ void WriteRaw(const std::optional<std::wstring>& data) {
 
 std::vector<std::wstring> ReadPendingRenames() {
     std::vector<std::wstring> strings;
-    const auto raw = ReadRaw();
+    const auto raw = ReadPendingRenamesRaw();
     if (!raw) return strings;
     // Pairs of strings, an empty destination included; the value ends in an extra NUL.
     size_t start = 0;
@@ -68,7 +72,7 @@ bool HasPendingDelete(const std::wstring& path) {
     return false;
 }
 
-PendingRenamesGuard::PendingRenamesGuard() : saved_(ReadRaw()) {}
+PendingRenamesGuard::PendingRenamesGuard() : saved_(ReadPendingRenamesRaw()) {}
 
 PendingRenamesGuard::~PendingRenamesGuard() { WriteRaw(saved_); }
 

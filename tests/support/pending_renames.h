@@ -7,6 +7,9 @@
 
 namespace testing_support {
 
+// The value's REG_MULTI_SZ data as stored, NULs included; nothing when absent.
+std::optional<std::wstring> ReadPendingRenamesRaw();
+
 // The strings of the value in order (source, destination, source, ...); empty when absent.
 std::vector<std::wstring> ReadPendingRenames();
 
