@@ -5,7 +5,7 @@
 
 #include "bench_platform.h"
 #include "activitylog/activity_log.h"
-#include "pendinglist/pass_lines.h"
+#include "activitylog/pass_lines.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/nt_file.h"
 #include "platform/text.h"

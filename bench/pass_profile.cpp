@@ -10,7 +10,7 @@
 #include "fileops/delete_file_now.h"
 #include "fileops/file_funcs.h"
 #include "pass_bench.h"
-#include "pendinglist/pass_lines.h"
+#include "activitylog/pass_lines.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/text.h"
 #include "platform/win32.h"

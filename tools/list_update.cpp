@@ -1,7 +1,7 @@
 #include "tools/list_update.h"
 
 #include "eventlog/format_msg.h"
-#include "fileops/own_file.h"
+#include "ownfiles/own_file.h"
 #include "pendinglist/ansi_codec.h"
 #include "pendinglist/list_file_io.h"
 #include "platform/nt_file.h"
@@ -58,19 +58,19 @@ ListReading ReadIdentified(const basPendingRebootFiles::ListFileIdentity& identi
                            basPendingRebootFiles::PendingRebootList& list,
                            const basPendingRebootFiles::TextCodec& codec) {
     ListReading reading;
-    fileops::OwnFolder folder;
+    ownfiles::OwnFolder folder;
     if (const DWORD error = folder.Open(identity.folder)) throw FileFailure(L"cannot read", path, error);
     // Shared with other readers and with a rename over it, so that reading never makes
     // a concurrent update fail.
-    fileops::OwnFile file = folder.OpenFile(identity.name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    ownfiles::OwnFile file = folder.OpenFile(identity.name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
     switch (file.state) {
-    case fileops::OwnState::Opened:
+    case ownfiles::OwnState::Opened:
         break;
-    case fileops::OwnState::Missing:
+    case ownfiles::OwnState::Missing:
         return reading;
-    case fileops::OwnState::Folder:
+    case ownfiles::OwnState::Folder:
         throw ToolFailure{L"cannot read " + path + L": it is a directory"};
-    case fileops::OwnState::Link:
+    case ownfiles::OwnState::Link:
         throw ToolFailure{L"cannot read " + path + L": it is a link, or a second name of another file; "
                           L"the list is never read or written through one"};
     default:
@@ -111,22 +111,22 @@ void ReplaceList(const ListLock& lock, const basPendingRebootFiles::PendingReboo
     if (!basPendingRebootFiles::WriteListBytes(list, basPendingRebootFiles::SystemCodec(), bytes)) {
         throw ToolFailure{L"a text of the list is longer than 65535 bytes"};
     }
-    fileops::OwnFolder folder;
+    ownfiles::OwnFolder folder;
     if (const DWORD error = folder.Open(lock.Identity().folder)) throw FileFailure(L"cannot write", lock.FullPath(), error);
     // The file's own name, not the spelling handed in: a rename onto an 8.3 name would
     // give the list that name.
     const std::wstring& name = lock.Identity().name;
     {
         // Closed before the rename: a file open here could not be replaced.
-        const fileops::OwnFile present =
+        const ownfiles::OwnFile present =
             folder.OpenFile(name, FILE_READ_ATTRIBUTES, platform::kShareAll);
         DWORD attributes = 0;
-        if (present.state == fileops::OwnState::Opened &&
+        if (present.state == ownfiles::OwnState::Opened &&
             platform::QueryAttributes(present.handle.get(), attributes) == ERROR_SUCCESS &&
             (attributes & FILE_ATTRIBUTE_READONLY)) {
             throw ToolFailure{L"the list " + lock.FullPath() + L" is read-only; it is not updated"};
         }
-        if (present.state == fileops::OwnState::Link || present.state == fileops::OwnState::Folder) {
+        if (present.state == ownfiles::OwnState::Link || present.state == ownfiles::OwnState::Folder) {
             throw ToolFailure{L"the list " + lock.FullPath() + L" is a link, a second name of another file or a "
                               L"directory; it is not replaced"};
         }

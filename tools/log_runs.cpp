@@ -2,8 +2,8 @@
 
 #include <limits>
 
-#include "driver/app_texts.h"
-#include "pendinglist/pass_lines.h"
+#include "activitylog/app_texts.h"
+#include "activitylog/pass_lines.h"
 
 namespace quorvane_tool {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <exception>
 
-#include "fileops/own_file.h"
+#include "ownfiles/own_file.h"
 #include "platform/handles.h"
 #include "platform/long_path.h"
 #include "platform/nt_file.h"
@@ -59,7 +59,7 @@ const std::wstring* ExpectedLogPath() {
     static std::wstring expected;
     if (expected.empty()) {
         std::wstring folder;
-        if (fileops::FinalFolderPath(AppDir(), folder) != 0) return nullptr;
+        if (ownfiles::FinalFolderPath(AppDir(), folder) != 0) return nullptr;
         if (folder.back() != L'\\') folder += L'\\';
         expected = folder + LogFileName();
     }
@@ -98,9 +98,9 @@ bool WriteLog(std::wstring_view message, bool always) noexcept {
         // Others may read the log between entries, and so may a second writer append. A link
         // at the log's name, or a second name of another file, gets nothing: the service
         // would append its entries, the listed paths among them, to whatever it leads to.
-        const fileops::OwnFile file = fileops::OpenOrCreateOwnFile(LogFilePath(), *expected, FILE_APPEND_DATA,
+        const ownfiles::OwnFile file = ownfiles::OpenOrCreateOwnFile(LogFilePath(), *expected, FILE_APPEND_DATA,
                                                                    FILE_SHARE_READ | FILE_SHARE_WRITE);
-        if (file.state != fileops::OwnState::Opened) return false;
+        if (file.state != ownfiles::OwnState::Opened) return false;
         DWORD written = 0;
         return platform::NativeCalls().WriteFile(file.handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                            nullptr) &&

@@ -1,6 +1,6 @@
 #include "driver/instance_lock.h"
 
-#include "fileops/own_file.h"
+#include "ownfiles/own_file.h"
 #include "platform/nt_file.h"
 #include "platform/win32.h"
 
@@ -9,7 +9,7 @@
 namespace basQuorvaneService {
 
 InstanceClaim ClaimInstanceLock(const std::wstring& folder, platform::UniqueFile& lock) {
-    fileops::OwnFolder own;
+    ownfiles::OwnFolder own;
     if (own.Open(folder) != ERROR_SUCCESS) return InstanceClaim::Unavailable;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     // SYSTEM and Administrators, full access; nothing inherited.
@@ -23,13 +23,13 @@ InstanceClaim ClaimInstanceLock(const std::wstring& folder, platform::UniqueFile
                                                       lock, true, descriptor);
         if (error == ERROR_SUCCESS) return InstanceClaim::Held;
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return InstanceClaim::Unavailable;
-        fileops::OwnFile existing = own.OpenFile(kInstanceLockName, GENERIC_READ | DELETE, 0);
-        if (existing.state == fileops::OwnState::Failed && existing.error == ERROR_SHARING_VIOLATION) {
+        ownfiles::OwnFile existing = own.OpenFile(kInstanceLockName, GENERIC_READ | DELETE, 0);
+        if (existing.state == ownfiles::OwnState::Failed && existing.error == ERROR_SHARING_VIOLATION) {
             return InstanceClaim::AnotherInstance;
         }
         // Left by a run that was ended: removed, then created anew. A link or a folder at
         // the name is neither followed nor removed.
-        if (existing.state != fileops::OwnState::Opened || fileops::RemoveOwnFile(existing) != ERROR_SUCCESS) {
+        if (existing.state != ownfiles::OwnState::Opened || ownfiles::RemoveOwnFile(existing) != ERROR_SUCCESS) {
             return InstanceClaim::Unavailable;
         }
     }

@@ -6,10 +6,11 @@
 #include <string>
 
 #include "activitylog/activity_log.h"
-#include "driver/app_texts.h"
+#include "activitylog/app_texts.h"
 #include "driver/command_line.h"
+#include "fileops/staging.h"
 #include "driver/instance_lock.h"
-#include "driver/list_trust_gate.h"
+#include "trust/list_trust_gate.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/handles.h"
 #include "platform/privileges.h"
@@ -67,7 +68,11 @@ void RunJob() noexcept {
     try {
         LogTitled(kTextLoadingList, true);
         // A list that others can write is not acted on, nor even loaded.
-        if (!ListIsTrusted()) return;
+        const std::wstring folder = AppDir();
+        if (!ListIsTrusted({folder, basPendingRebootFiles::ListFilePath(), folder + fileops::kStagingFolderName,
+                            LogFilePath()})) {
+            return;
+        }
         basPendingRebootFiles::Load();
         LogTitled(kTextPreparingList, true);
         // So that a file's permissions deny the route's open nothing they would not deny the

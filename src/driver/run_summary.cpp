@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "driver/list_trust_gate.h"
+#include "trust/list_trust_gate.h"
 #include "driver/run_sequence.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/win32.h"
@@ -32,7 +32,7 @@ uint32_t MillisecondsSinceProcessStart() noexcept {
 modRunReport::RunSummary RunSummaryOfJob() noexcept {
     modRunReport::RunSummary summary;
     try {
-        summary = basPendingRebootFiles::RunRecord();
+        static_cast<basPendingRebootFiles::JobRecord&>(summary) = basPendingRebootFiles::RunRecord();
         const trust::ListTrust& trust = LastTrustVerdict();
         if (!trust.trusted) {
             summary.untrustedObject = trust.object;

@@ -7,49 +7,27 @@
 #include <string>
 #include <vector>
 
+#include "pendinglist/job_record.h"
+
 namespace modRunReport {
 
-// What became of the list file in this run.
-enum class ListState {
-    Read,        // read whole
-    Created,     // there was none: a fresh empty list was written
-    Damaged,     // read whole and found malformed (see keptCopy)
-    Unreadable,  // could not be opened or read (held, locked, a link): left as it was
-};
+using ListState = basPendingRebootFiles::ListState;
+using RefusedEntry = basPendingRebootFiles::RefusedEntry;
 
-struct RefusedEntry {
-    std::wstring path;   // as listed
-    uint32_t error = 0;  // Win32 error number
-};
-
-struct RunSummary {
+// The job's own record, and what the run knows besides.
+struct RunSummary : basPendingRebootFiles::JobRecord {
     // Set when the run did not act on the list: the object found writable by others
-    // ("C:\Quorvane\" or the list's path) and the account that can write it.
+    // ("C:\\Quorvane\\" or the list's path) and the account that can write it.
     std::wstring untrustedObject;
     std::wstring untrustedAccount;
     // Set when the run's catch-all ended the job early: 7 (out of memory) or 51.
     int32_t jobFailure = 0;
 
-    ListState list = ListState::Read;
-    std::wstring keptCopy;       // Damaged: the copy name the damaged list was moved to
-    bool rewriteFailed = false;  // the fresh list (missing or damaged) could not be written
-
-    // Entries the pass took up (the list's Count when it began) and what became of them.
-    uint32_t entries = 0;
-    uint32_t deleted = 0;
-    uint32_t gone = 0;
-    uint32_t scheduled = 0;  // handed to delete-at-restart
-    uint32_t refused = 0;
-    uint32_t leftAlone = 0;  // flagged: not the pass's to handle
-
-    // The first refusals of the run, in the pass's order; `refused` counts them all.
-    std::vector<RefusedEntry> refusals;
-
     uint32_t durationMs = 0;
 };
 
 // At most this many refusals get an event of their own; the rest one event together.
-constexpr size_t kRefusalEvents = 20;
+constexpr size_t kRefusalEvents = basPendingRebootFiles::kRefusalsKept;
 
 // Reports the run: an event for each of the first refusals, one for the rest, then the
 // summary. One event source handle for the whole report; nothing raised, nothing waited for.

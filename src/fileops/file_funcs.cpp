@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "fileops/boot_carry.h"
-#include "fileops/own_file.h"
+#include "ownfiles/own_file.h"
 #include "fileops/restart_requests.h"
 #include "fileops/staging.h"
 #include "platform/ascii.h"
@@ -35,7 +35,7 @@ int32_t MoveAcrossVolumes(HANDLE source, HANDLE folder, const std::wstring& leaf
         return L"~qmove-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                std::to_wstring(::GetTickCount() + attempt) + L".tmp";
     };
-    if (fileops::CreateUnderFreeName(folder, nameOf, GENERIC_WRITE | DELETE | FILE_WRITE_ATTRIBUTES, copy,
+    if (ownfiles::CreateUnderFreeName(folder, nameOf, GENERIC_WRITE | DELETE | FILE_WRITE_ATTRIBUTES, copy,
                                      temporary) != ERROR_SUCCESS) {
         return cFileFuncs::kFailed;
     }

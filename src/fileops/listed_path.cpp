@@ -154,14 +154,6 @@ bool IsReservedDeviceName(std::wstring_view component) {
     return EqualsIgnoringAsciiCase(name, L"CONIN$") || EqualsIgnoringAsciiCase(name, L"CONOUT$");
 }
 
-std::wstring FolderOf(const std::wstring& full) {
-    const size_t slash = full.find_last_of(L'\\');
-    if (slash == std::wstring::npos) return std::wstring();
-    return full.substr(0, slash < 3 ? 3 : slash);
-}
-
-std::wstring LeafOf(const std::wstring& full) { return full.substr(full.find_last_of(L'\\') + 1); }
-
 ListedPath JudgeListedPath(std::wstring_view text) {
     // A narrow call would see only the part before a NUL: that is another file.
     if (text.find(L'\0') != std::wstring_view::npos) return NoFile();

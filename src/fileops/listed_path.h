@@ -7,12 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "platform/path_parts.h"
+
 namespace fileops {
 
-// Win32 error numbers of a refusal; the same values as in winerror.h.
-inline constexpr uint32_t kErrorNotSupported = 50;             // ERROR_NOT_SUPPORTED
-inline constexpr uint32_t kErrorInvalidName = 123;             // ERROR_INVALID_NAME
-inline constexpr uint32_t kErrorReparsePointEncountered = 4395;  // ERROR_REPARSE_POINT_ENCOUNTERED
+// Win32 error numbers of a refusal.
+using platform::kErrorInvalidName;
+using platform::kErrorNotSupported;
+using platform::kErrorReparsePointEncountered;
 
 enum class PathKind {
     File,        // a fully qualified path on a drive: open OpenForm()
@@ -34,10 +36,8 @@ struct ListedPath {
 
 ListedPath JudgeListedPath(std::wstring_view text);
 
-// The folder of a full path ("X:\\dir" for "X:\\dir\\name"; "X:\\" keeps its backslash for a
-// file in a drive's root), and its last component.
-std::wstring FolderOf(const std::wstring& full);
-std::wstring LeafOf(const std::wstring& full);
+using platform::FolderOf;
+using platform::LeafOf;
 
 // CON, PRN, AUX, NUL, COM1-9, LPT1-9 (and the superscript-digit forms), CONIN$, CONOUT$,
 // with or without an extension and trailing blanks, in any letter case.

@@ -48,7 +48,7 @@ unsigned long StagingFolder::OpenFolder(bool create) {
     }
     if (const DWORD error = folder_.Open(path_)) return error;
     // The folder itself must be the one inside the service's folder, not a link to another.
-    OwnFolder parent;
+    ownfiles::OwnFolder parent;
     if (const DWORD error = parent.Open(FolderOf(path_))) return error;
     if (!platform::SamePathText(folder_.FinalPath(), parent.PathOf(LeafOf(path_)))) {
         return kErrorReparsePointEncountered;
@@ -69,16 +69,16 @@ std::wstring StagingFolder::NewName() {
 }
 
 unsigned long StagingFolder::CreateRecord(const std::wstring& text, const wchar_t* suffix, std::wstring& name) {
-    OwnFile record;
+    ownfiles::OwnFile record;
     std::wstring created;
     const auto nameOf = [this, suffix](int) { return NewName() + suffix; };
-    if (const DWORD error = CreateUnderFreeName(folder_.Handle(), nameOf, GENERIC_WRITE | DELETE | SYNCHRONIZE,
+    if (const DWORD error = ownfiles::CreateUnderFreeName(folder_.Handle(), nameOf, GENERIC_WRITE | DELETE | SYNCHRONIZE,
                                                 record.handle, created)) {
         return error;
     }
-    record.state = OwnState::Opened;
-    if (const DWORD error = WriteAllFlushed(record.handle.get(), text.data(), text.size() * sizeof(wchar_t))) {
-        RemoveOwnFile(record);
+    record.state = ownfiles::OwnState::Opened;
+    if (const DWORD error = ownfiles::WriteAllFlushed(record.handle.get(), text.data(), text.size() * sizeof(wchar_t))) {
+        ownfiles::RemoveOwnFile(record);
         return error;
     }
     name = created.substr(0, created.size() - std::wcslen(suffix));
@@ -86,9 +86,9 @@ unsigned long StagingFolder::CreateRecord(const std::wstring& text, const wchar_
 }
 
 unsigned long StagingFolder::ReadText(const std::wstring& fileName, std::wstring& text) {
-    OwnFile record = folder_.OpenFile(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
-    if (record.state == OwnState::Missing) return ERROR_FILE_NOT_FOUND;
-    if (record.state != OwnState::Opened) return record.error;
+    ownfiles::OwnFile record = folder_.OpenFile(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    if (record.state == ownfiles::OwnState::Missing) return ERROR_FILE_NOT_FOUND;
+    if (record.state != ownfiles::OwnState::Opened) return record.error;
     text.assign(kRecordLimit / sizeof(wchar_t), L'\0');
     DWORD got = 0;
     if (!::ReadFile(record.handle.get(), text.data(), kRecordLimit, &got, nullptr)) return ::GetLastError();
@@ -116,25 +116,25 @@ std::vector<std::wstring> StagingFolder::Names(const wchar_t* suffix) {
 }
 
 unsigned long StagingFolder::RemoveRecord(const std::wstring& name, const wchar_t* suffix) {
-    OwnFile record = folder_.OpenFile(name + suffix, DELETE, platform::kShareAll);
-    if (record.state == OwnState::Missing) return ERROR_SUCCESS;
-    if (record.state != OwnState::Opened) return record.error;
-    return RemoveOwnFile(record);
+    ownfiles::OwnFile record = folder_.OpenFile(name + suffix, DELETE, platform::kShareAll);
+    if (record.state == ownfiles::OwnState::Missing) return ERROR_SUCCESS;
+    if (record.state != ownfiles::OwnState::Opened) return record.error;
+    return ownfiles::RemoveOwnFile(record);
 }
 
 // The file that arrived at the staged name is not the one checked, and cannot be put back:
 // it stays, with its record saying so, for an administrator to put back.
-unsigned long StagingFolder::KeepAsForeign(const std::wstring& name, OwnFile& arrived, const StagedRecord& record) {
+unsigned long StagingFolder::KeepAsForeign(const std::wstring& name, ownfiles::OwnFile& arrived, const StagedRecord& record) {
     StagedRecord foreign = record;
     foreign.foreign = true;
     platform::QueryFileNumber(arrived.handle.get(), foreign.number);
     DWORD attributes = 0;
     if (platform::QueryAttributes(arrived.handle.get(), attributes) == ERROR_SUCCESS) foreign.attributes = attributes;
-    OwnFile file = folder_.OpenFile(name + kRecordSuffix, GENERIC_WRITE, 0);
-    if (file.state != OwnState::Opened) return file.error;
+    ownfiles::OwnFile file = folder_.OpenFile(name + kRecordSuffix, GENERIC_WRITE, 0);
+    if (file.state != ownfiles::OwnState::Opened) return file.error;
     const std::wstring text = StagedRecordText(foreign);
     if (!platform::NativeCalls().SetEndOfFile(file.handle.get())) return ::GetLastError();
-    return WriteAllFlushed(file.handle.get(), text.data(), text.size() * sizeof(wchar_t));
+    return ownfiles::WriteAllFlushed(file.handle.get(), text.data(), text.size() * sizeof(wchar_t));
 }
 
 unsigned long StagingFolder::Stage(const CheckedFile& file, const std::wstring& listedPath, std::wstring& staged) {
@@ -148,7 +148,7 @@ unsigned long StagingFolder::Stage(const CheckedFile& file, const std::wstring& 
     // the rename leaves a staged file with its record, one ended before it a record
     // without a file, which the next sweep removes.
     StagedRecord record{listedPath, attributes, true, file.identity.number, {}, false};
-    OwnFile recordFile;
+    ownfiles::OwnFile recordFile;
     std::wstring name;
     for (int attempt = 0; attempt < 100 && !recordFile.handle; ++attempt) {
         name = NewName();
@@ -157,10 +157,10 @@ unsigned long StagingFolder::Stage(const CheckedFile& file, const std::wstring& 
         if (error != ERROR_SUCCESS && error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return error;
     }
     if (!recordFile.handle) return ERROR_ALREADY_EXISTS;
-    recordFile.state = OwnState::Opened;
+    recordFile.state = ownfiles::OwnState::Opened;
     record.stagedName = name + kStagedSuffix;
     const std::wstring text = StagedRecordText(record);
-    DWORD error = WriteAllFlushed(recordFile.handle.get(), text.data(), text.size() * sizeof(wchar_t));
+    DWORD error = ownfiles::WriteAllFlushed(recordFile.handle.get(), text.data(), text.size() * sizeof(wchar_t));
     recordFile.handle.reset();
     // Wine renames by the path the handle was opened by: a folder swapped for a link since
     // the check would move the link's file instead. One more look just before.
@@ -180,10 +180,10 @@ unsigned long StagingFolder::Stage(const CheckedFile& file, const std::wstring& 
         staged = folder_.PathOf(record.stagedName);
         return ERROR_SUCCESS;
     }
-    OwnFile arrived = folder_.OpenFile(record.stagedName, kStagedAccess, platform::kShareAll, true);
-    if (arrived.state == OwnState::Missing) {
+    ownfiles::OwnFile arrived = folder_.OpenFile(record.stagedName, kStagedAccess, platform::kShareAll, true);
+    if (arrived.state == ownfiles::OwnState::Missing) {
         RemoveRecord(name, kRecordSuffix);
-    } else if (arrived.state == OwnState::Opened) {
+    } else if (arrived.state == ownfiles::OwnState::Opened) {
         // Another file came by the path: it goes straight back the way it came, which the
         // held file keeps from reaching the held file's own folder.
         if (RenameAgainWhileMissing(arrived.handle.get(), nullptr, L"\\??\\" + listedPath) == ERROR_SUCCESS) {
@@ -226,10 +226,10 @@ std::vector<StagedFile> StagingFolder::Sweep(RequestedDeletes& requested) {
 
 bool StagingFolder::Clear(const StagedFile& staged, RequestedDeletes& requested) {
     const std::wstring stagedPath = folder_.PathOf(staged.name + kStagedSuffix);
-    OwnFile file = folder_.OpenFile(staged.name + kStagedSuffix, kStagedAccess, platform::kShareAll, true);
-    if (file.state != OwnState::Opened || !NumberIs(file.handle.get(), staged.record.number)) return false;
+    ownfiles::OwnFile file = folder_.OpenFile(staged.name + kStagedSuffix, kStagedAccess, platform::kShareAll, true);
+    if (file.state != ownfiles::OwnState::Opened || !NumberIs(file.handle.get(), staged.record.number)) return false;
     ClearBlockingAttributes(file.handle.get(), file.links);
-    if (RemoveOwnFile(file) != ERROR_SUCCESS) {
+    if (ownfiles::RemoveOwnFile(file) != ERROR_SUCCESS) {
         // Still running, or mapped by another program: left for the restart.
         if (!requested.Has(stagedPath) && RequestDeleteAtRestart(stagedPath) == ERROR_SUCCESS) requested.Add(stagedPath);
         return false;
@@ -242,8 +242,8 @@ bool StagingFolder::Read(const std::wstring& name, StagedFile& staged) {
     if (OpenFolder(false) != ERROR_SUCCESS) return false;
     staged = StagedFile{};
     staged.name = name;
-    const OwnFile file = folder_.OpenFile(name + kStagedSuffix, FILE_READ_ATTRIBUTES, platform::kShareAll, true);
-    staged.present = file.state != OwnState::Missing;
+    const ownfiles::OwnFile file = folder_.OpenFile(name + kStagedSuffix, FILE_READ_ATTRIBUTES, platform::kShareAll, true);
+    staged.present = file.state != ownfiles::OwnState::Missing;
     std::wstring text;
     return ReadText(name + kRecordSuffix, text) == ERROR_SUCCESS && ParseStagedRecord(text, staged.record);
 }
@@ -264,9 +264,9 @@ RestoreResult StagingFolder::Restore(const StagedFile& staged) {
     const ListedPath destination = JudgePathForFileCalls(staged.record.listedPath);
     if (destination.kind == PathKind::Refused) return {RestoreResult::NotMoved, destination.refusal};
     if (destination.kind != PathKind::File) return {RestoreResult::NotMoved, ERROR_BAD_PATHNAME};
-    OwnFile file = folder_.OpenFile(stagedName, kStagedAccess, platform::kShareAll, true);
-    if (file.state == OwnState::Missing) return {RestoreResult::NotMoved, ERROR_FILE_NOT_FOUND};
-    if (file.state != OwnState::Opened) return {RestoreResult::NotMoved, file.error};
+    ownfiles::OwnFile file = folder_.OpenFile(stagedName, kStagedAccess, platform::kShareAll, true);
+    if (file.state == ownfiles::OwnState::Missing) return {RestoreResult::NotMoved, ERROR_FILE_NOT_FOUND};
+    if (file.state != ownfiles::OwnState::Opened) return {RestoreResult::NotMoved, file.error};
     uint64_t number = 0;
     if (const DWORD error = platform::QueryFileNumber(file.handle.get(), number)) return {RestoreResult::NotMoved, error};
     const std::wstring folderPath = FolderOf(destination.path);
@@ -350,11 +350,11 @@ unsigned long StagingFolder::WriteStartType(const StartTypeRecord& record) {
     if (const DWORD error = OpenFolder(true)) return error;
     std::wstring name;
     if (const DWORD error = CreateRecord(StartTypeRecordText(record), L".new", name)) return error;
-    OwnFile written = folder_.OpenFile(name + L".new", DELETE, platform::kShareAll);
-    if (written.state != OwnState::Opened) return written.error;
+    ownfiles::OwnFile written = folder_.OpenFile(name + L".new", DELETE, platform::kShareAll);
+    if (written.state != ownfiles::OwnState::Opened) return written.error;
     const DWORD error = folder_.RenameInto(written.handle.get(), kStartTypeRecordName, false);
     if (error == ERROR_SUCCESS) return ERROR_SUCCESS;
-    RemoveOwnFile(written);
+    ownfiles::RemoveOwnFile(written);
     // One there already holds the start type found first.
     return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? ERROR_SUCCESS : error;
 }

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "fileops/own_file.h"
+#include "ownfiles/own_file.h"
 #include "fileops/staging_records.h"
 
 namespace fileops {
@@ -123,10 +123,10 @@ private:
     unsigned long ReadText(const std::wstring& fileName, std::wstring& text);
     std::vector<std::wstring> Names(const wchar_t* suffix);
     std::wstring NewName();
-    unsigned long KeepAsForeign(const std::wstring& name, OwnFile& arrived, const StagedRecord& record);
+    unsigned long KeepAsForeign(const std::wstring& name, ownfiles::OwnFile& arrived, const StagedRecord& record);
 
     std::wstring path_;
-    OwnFolder folder_;
+    ownfiles::OwnFolder folder_;
     bool open_ = false;
     unsigned sequence_ = 0;
 };

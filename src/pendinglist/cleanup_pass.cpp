@@ -3,7 +3,7 @@
 #include "activitylog/activity_log.h"
 #include "eventlog/format_msg.h"
 #include "fileops/delete_file_now.h"
-#include "pendinglist/pass_lines.h"
+#include "activitylog/pass_lines.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/win32.h"
 
@@ -42,17 +42,17 @@ void LogRefused(const std::wstring& path, uint32_t error) {
 
 // The refused line replaces the gone or scheduled line of an entry the file operations
 // left alone although something may stand at its path.
-void Refuse(const std::wstring& path, uint32_t error, modRunReport::RunSummary& record) {
+void Refuse(const std::wstring& path, uint32_t error, JobRecord& record) {
     LogRefused(path, error);
     ++record.refused;
-    if (record.refusals.size() < modRunReport::kRefusalEvents) record.refusals.push_back({path, error});
+    if (record.refusals.size() < kRefusalsKept) record.refusals.push_back({path, error});
 }
 
 }  // namespace
 
 void CleanupPass() {
     cFileFuncs& files = Files();
-    modRunReport::RunSummary& record = RunRecord();
+    JobRecord& record = RunRecord();
     // What earlier runs staged and could not delete then: each staged file deleted now
     // gets its line right after its delete, at its entry or after the last one.
     files.BeginPass();

@@ -89,15 +89,15 @@ namespace {
 
 // What stands at `name` may be replaced only when it is a plain file; a read-only one
 // loses that attribute first, through its own handle, as the old delete-then-write did.
-DWORD MakeReplaceable(const fileops::OwnFolder& folder, const std::wstring& name) {
-    fileops::OwnFile present = folder.OpenFile(name, FILE_WRITE_ATTRIBUTES,
+DWORD MakeReplaceable(const ownfiles::OwnFolder& folder, const std::wstring& name) {
+    ownfiles::OwnFile present = folder.OpenFile(name, FILE_WRITE_ATTRIBUTES,
                                                platform::kShareAll);
     switch (present.state) {
-    case fileops::OwnState::Missing:
+    case ownfiles::OwnState::Missing:
         return ERROR_SUCCESS;
-    case fileops::OwnState::Opened:
+    case ownfiles::OwnState::Opened:
         break;
-    case fileops::OwnState::Folder:
+    case ownfiles::OwnState::Folder:
         return ERROR_ACCESS_DENIED;
     default:
         return present.error;
@@ -112,12 +112,12 @@ bool RefusedForTheMoment(DWORD error) { return error == ERROR_ACCESS_DENIED || e
 
 }  // namespace
 
-unsigned long WriteThenRename(const fileops::OwnFolder& folder, const std::wstring& name,
+unsigned long WriteThenRename(const ownfiles::OwnFolder& folder, const std::wstring& name,
                               const std::wstring& temporary, const std::string& bytes, bool replace,
                               unsigned long retryMs, const std::function<void()>& beforeRename) {
-    fileops::OwnFile fresh = folder.CreateFresh(temporary);
-    if (fresh.state != fileops::OwnState::Opened) return fresh.error;
-    DWORD error = fileops::WriteAllFlushed(fresh.handle.get(), bytes.data(), bytes.size());
+    ownfiles::OwnFile fresh = folder.CreateFresh(temporary);
+    if (fresh.state != ownfiles::OwnState::Opened) return fresh.error;
+    DWORD error = ownfiles::WriteAllFlushed(fresh.handle.get(), bytes.data(), bytes.size());
     if (error == ERROR_SUCCESS && beforeRename) beforeRename();
     if (error == ERROR_SUCCESS && replace) error = MakeReplaceable(folder, name);
     const DWORD start = ::GetTickCount();
@@ -127,11 +127,11 @@ unsigned long WriteThenRename(const fileops::OwnFolder& folder, const std::wstri
         ::Sleep(20);
         error = ERROR_SUCCESS;
     }
-    if (error != ERROR_SUCCESS) fileops::RemoveOwnFile(fresh);
+    if (error != ERROR_SUCCESS) ownfiles::RemoveOwnFile(fresh);
     return error;
 }
 
-unsigned long MoveToFreeName(const fileops::OwnFolder& folder, HANDLE file, const std::vector<std::wstring>& names,
+unsigned long MoveToFreeName(const ownfiles::OwnFolder& folder, HANDLE file, const std::vector<std::wstring>& names,
                              std::wstring& taken) {
     for (const std::wstring& name : names) {
         const DWORD error = folder.RenameInto(file, name, false);

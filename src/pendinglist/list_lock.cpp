@@ -4,7 +4,7 @@
 #include <cwchar>
 #include <vector>
 
-#include "fileops/own_file.h"
+#include "ownfiles/own_file.h"
 #include "platform/long_path.h"
 #include "platform/win32.h"
 
@@ -37,9 +37,9 @@ DWORD IdentifyListFile(const std::wstring& fullPath, ListFileIdentity& identity)
     std::wstring folderSpelling = fullPath.substr(0, slash);
     if (folderSpelling.empty() || folderSpelling.back() == L':') folderSpelling += L'\\';  // a drive root
     std::wstring folderPath;
-    DWORD error = fileops::FinalFolderPath(folderSpelling, folderPath);
+    DWORD error = ownfiles::FinalFolderPath(folderSpelling, folderPath);
     // A share's root opens only with its backslash.
-    if (error && folderSpelling.back() != L'\\') error = fileops::FinalFolderPath(folderSpelling + L'\\', folderPath);
+    if (error && folderSpelling.back() != L'\\') error = ownfiles::FinalFolderPath(folderSpelling + L'\\', folderPath);
     if (error) return error;
 
     std::wstring name = fullPath.substr(slash + 1);

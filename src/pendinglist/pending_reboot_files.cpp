@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "activitylog/activity_log.h"
-#include "fileops/own_file.h"
+#include "ownfiles/own_file.h"
 #include "fileops/staging.h"
 #include "pendinglist/ansi_codec.h"
 #include "pendinglist/list_file_io.h"
@@ -22,7 +22,6 @@ namespace {
 using basQuorvaneService::ClearError;
 using basQuorvaneService::RecordError;
 using basQuorvaneService::WriteLog;
-using modRunReport::ListState;
 
 constexpr wchar_t kSource[] = L"PendingRebootFiles";
 constexpr wchar_t kLoadEntry[] = L"(PendingRebootFiles.Load)";
@@ -79,7 +78,7 @@ DWORD FactsOf(HANDLE file, wchar_t drive, ReadFacts& facts) {
 
 // Stamps the header and version and writes the whole list beside the list file, then
 // renames it onto the list's name: over an existing file only when `replace`. Raises.
-void WriteList(const fileops::OwnFolder& folder, bool replace) {
+void WriteList(const ownfiles::OwnFolder& folder, bool replace) {
     PendingRebootList& list = List();
     list.Header = kListHeader;
     list.Version = kListVersion;
@@ -95,7 +94,7 @@ void WriteList(const fileops::OwnFolder& folder, bool replace) {
 
 // The update lock, held while the service rewrites the list; QuorvaneTool takes it for
 // every update. The list is named through the service's folder, open already.
-ListFileIdentity ListIn(const fileops::OwnFolder& folder) {
+ListFileIdentity ListIn(const ownfiles::OwnFolder& folder) {
     return IdentityInFolder(folder.FinalPath(), kListFileName);
 }
 
@@ -107,7 +106,7 @@ void RequireLock(const ListFileLock& lock) {
 
 // There is no list: a fresh empty one, never over a file that appeared meanwhile (it is
 // someone else's list, kept).
-void CreateMissing(const fileops::OwnFolder& folder, modRunReport::RunSummary& record) {
+void CreateMissing(const ownfiles::OwnFolder& folder, JobRecord& record) {
     record.list = ListState::Created;
     try {
         const ListFileLock lock(ListIn(folder), kServiceListLockTimeoutMs);
@@ -122,13 +121,13 @@ void CreateMissing(const fileops::OwnFolder& folder, modRunReport::RunSummary& r
 // A list read in full and found malformed: moved whole to the first free copy name, then
 // a fresh one written in its place; all of it under the update lock, and only while the
 // file at the list's name is still the one read. A copy is never replaced.
-void ReplaceDamaged(const fileops::OwnFolder& folder, const ReadFacts& read, modRunReport::RunSummary& record) {
+void ReplaceDamaged(const ownfiles::OwnFolder& folder, const ReadFacts& read, JobRecord& record) {
     try {
         const ListFileLock lock(ListIn(folder), kServiceListLockTimeoutMs);
         RequireLock(lock);
-        fileops::OwnFile again = folder.OpenFile(kListFileName, DELETE, platform::kShareAll);
+        ownfiles::OwnFile again = folder.OpenFile(kListFileName, DELETE, platform::kShareAll);
         ReadFacts now;
-        if (again.state != fileops::OwnState::Opened ||
+        if (again.state != ownfiles::OwnState::Opened ||
             FactsOf(again.handle.get(), folder.FinalPath()[0], now) != ERROR_SUCCESS ||
             !(now == read)) {
             // Replaced by an update since it was read: that list is not the damaged one.
@@ -171,8 +170,8 @@ cFileFuncs& Files() {
     return files;
 }
 
-modRunReport::RunSummary& RunRecord() {
-    static modRunReport::RunSummary record;
+JobRecord& RunRecord() {
+    static JobRecord record;
     return record;
 }
 
@@ -182,23 +181,23 @@ void Load() {
     ClearError();
     PendingRebootList& list = List();
     list.Clear();
-    modRunReport::RunSummary& record = RunRecord();
+    JobRecord& record = RunRecord();
     record.list = ListState::Read;
-    fileops::OwnFolder folder;
+    ownfiles::OwnFolder folder;
     ReadFacts read;
     try {
         if (const DWORD error = folder.Open(basQuorvaneService::AppDir())) throw platform::FileError(error, kSource);
         // No lock: an update replaces the list with one rename, so this read sees either
         // the old file or the new one. Shared with that rename and with other readers.
-        fileops::OwnFile file = folder.OpenFile(kListFileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
+        ownfiles::OwnFile file = folder.OpenFile(kListFileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
         switch (file.state) {
-        case fileops::OwnState::Opened:
+        case ownfiles::OwnState::Opened:
             break;
-        case fileops::OwnState::Missing:
+        case ownfiles::OwnState::Missing:
             CreateMissing(folder, record);
             ClearError();
             return;
-        case fileops::OwnState::Folder:
+        case ownfiles::OwnState::Folder:
             // Counts as no list; nothing can take the folder's place.
             record.list = ListState::Created;
             record.rewriteFailed = true;
@@ -235,7 +234,7 @@ void Load() {
 void Save() {
     ClearError();
     try {
-        fileops::OwnFolder folder;
+        ownfiles::OwnFolder folder;
         if (const DWORD error = folder.Open(basQuorvaneService::AppDir())) throw platform::FileError(error, kSource);
         const ListFileLock lock(ListIn(folder), kServiceListLockTimeoutMs);
         RequireLock(lock);

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "eventlog/run_report.h"
 #include "fileops/file_funcs.h"
+#include "pendinglist/job_record.h"
 #include "pendinglist/pending_reboot_list.h"
 
 namespace basPendingRebootFiles {
@@ -23,7 +23,7 @@ PendingRebootList& List();
 cFileFuncs& Files();
 
 // What Load and the cleanup pass did in this run, for the run's report.
-modRunReport::RunSummary& RunRecord();
+JobRecord& RunRecord();
 
 // AppDir() followed by the list file's name; recomputed at every call.
 std::wstring ListFilePath();

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "activitylog/activity_log.h"
-#include "driver/app_texts.h"
-#include "driver/list_trust_gate.h"
+#include "activitylog/app_texts.h"
+#include "trust/list_trust_gate.h"
 #include "driver/run_sequence.h"
 #include "eventlog/format_msg.h"
 #include "fileops/staging.h"

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "activitylog/activity_log.h"
-#include "driver/app_texts.h"
+#include "activitylog/app_texts.h"
 #include "driver/run_sequence.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/win32.h"

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "driver/app_texts.h"
+#include "activitylog/app_texts.h"
 #include "driver/instance_lock.h"
 #include "fault_support.h"
 #include "platform/handles.h"

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/app_texts.h"
+#include "activitylog/app_texts.h"
 #include "driver/instance_lock.h"
 #include "fault_support.h"
 #include "fileops/restart_queue_text.h"

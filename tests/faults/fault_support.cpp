@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/app_texts.h"
+#include "activitylog/app_texts.h"
 #include "platform/win32.h"
 
 namespace fault_support {

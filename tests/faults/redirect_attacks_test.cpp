@@ -10,7 +10,7 @@
 #include <map>
 #include <set>
 
-#include "driver/app_texts.h"
+#include "activitylog/app_texts.h"
 #include "fault_support.h"
 #include "platform/handles.h"
 #include "platform/text.h"

@@ -5,7 +5,7 @@
 // leaves the service free to run.
 #include <gtest/gtest.h>
 
-#include "driver/app_texts.h"
+#include "activitylog/app_texts.h"
 #include "fault_support.h"
 #include "platform/handles.h"
 #include "platform/win32.h"

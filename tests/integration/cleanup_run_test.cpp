@@ -2,7 +2,7 @@
 // activity log and the session manager's delete-at-restart value.
 #include <gtest/gtest.h>
 
-#include "driver/app_texts.h"
+#include "activitylog/app_texts.h"
 #include "platform/win32.h"
 #include "support/list_writer.h"
 #include "support/log_reader.h"

@@ -3,7 +3,7 @@
 // activity log.
 #include <gtest/gtest.h>
 
-#include "driver/app_texts.h"
+#include "activitylog/app_texts.h"
 #include "platform/win32.h"
 #include "support/log_reader.h"
 #include "support/service_sandbox.h"

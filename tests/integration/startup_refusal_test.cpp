@@ -2,7 +2,7 @@
 // service control manager, on a platform outside the NT family, and a second instance.
 #include <gtest/gtest.h>
 
-#include "driver/app_texts.h"
+#include "activitylog/app_texts.h"
 #include "driver/instance_lock.h"
 #include "platform/handles.h"
 #include "support/wine_version.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/app_texts.h"
+#include "activitylog/app_texts.h"
 
 namespace quorvane_tool {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/app_texts.h"
+#include "activitylog/app_texts.h"
 #include "platform/handles.h"
 #include "platform/text.h"
 #include "platform/win32.h"

@@ -1,12 +1,12 @@
-#include "fileops/own_file.h"
+#include "ownfiles/own_file.h"
 
-#include "fileops/listed_path.h"
 #include "platform/final_path.h"
 #include "platform/long_path.h"
 #include "platform/nt_file.h"
+#include "platform/path_parts.h"
 #include "platform/win32.h"
 
-namespace fileops {
+namespace ownfiles {
 namespace {
 
 constexpr DWORD kNoFollow = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
@@ -30,14 +30,14 @@ OwnFile WithState(OwnState state, DWORD error = 0) {
 OwnFile Check(platform::UniqueFile handle, const std::wstring& expected, bool secondNames = false) {
     DWORD attributes = 0;
     if (const DWORD error = platform::QueryAttributes(handle.get(), attributes)) return Failed(error);
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return WithState(OwnState::Link, kErrorReparsePointEncountered);
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return WithState(OwnState::Link, platform::kErrorReparsePointEncountered);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return WithState(OwnState::Folder, ERROR_ACCESS_DENIED);
     platform::StandardFacts facts;
     if (const DWORD error = platform::QueryStandard(handle.get(), facts)) return Failed(error);
     std::wstring final;
     if ((facts.links != 1 && !secondNames) || platform::FinalPathOf(handle.get(), final) != ERROR_SUCCESS ||
         !platform::SamePathText(final, expected)) {
-        return WithState(OwnState::Link, kErrorReparsePointEncountered);
+        return WithState(OwnState::Link, platform::kErrorReparsePointEncountered);
     }
     OwnFile result;
     result.state = OwnState::Opened;
@@ -83,7 +83,7 @@ OwnFile OpenOrCreateOwnFile(const std::wstring& path, const std::wstring& expect
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return Failed(error);
         // Another writer created it meanwhile, or a dangling link stands there: look again.
     }
-    return WithState(OwnState::Link, kErrorReparsePointEncountered);
+    return WithState(OwnState::Link, platform::kErrorReparsePointEncountered);
 }
 
 unsigned long OwnFolder::Open(const std::wstring& folder) {
@@ -150,4 +150,4 @@ unsigned long RemoveOwnFile(OwnFile& file) {
     return error;
 }
 
-}  // namespace fileops
+}  // namespace ownfiles

@@ -11,7 +11,7 @@ namespace basQuorvaneService {
 // the log. When one is not trusted, writes the entry that names it (its header carrying
 // the error and the system's text for it) and returns false: the run then leaves the list
 // and every listed file alone.
-bool ListIsTrusted();
+bool ListIsTrusted(const trust::ServicePlaces& places);
 
 // What the last check found, for the run's report: untrusted object and account.
 const trust::ListTrust& LastTrustVerdict();

@@ -9,7 +9,7 @@
 
 #include "platform/handles.h"
 
-namespace fileops {
+namespace ownfiles {
 
 enum class OwnState {
     Opened,   // a plain file with one link at the expected path
@@ -79,4 +79,4 @@ unsigned long WriteAllFlushed(HANDLE file, const void* bytes, size_t size);
 // Removes the opened file: marked for deletion, gone as the handle closes. 0 or the error.
 unsigned long RemoveOwnFile(OwnFile& file);
 
-}  // namespace fileops
+}  // namespace ownfiles

@@ -1,13 +1,11 @@
-#include "driver/list_trust_gate.h"
+#include "trust/list_trust_gate.h"
 
 #include <cstdint>
 #include <string>
 
 #include "activitylog/activity_log.h"
-#include "driver/app_texts.h"
+#include "activitylog/app_texts.h"
 #include "eventlog/format_msg.h"
-#include "fileops/staging.h"
-#include "pendinglist/pending_reboot_files.h"
 
 namespace basQuorvaneService {
 namespace {
@@ -19,13 +17,11 @@ trust::ListTrust& Verdict() {
 
 }  // namespace
 
-bool ListIsTrusted() {
+bool ListIsTrusted(const trust::ServicePlaces& places) {
     trust::ListTrust& verdict = Verdict();
     // A check cut short by an exception leaves no earlier finding behind.
     verdict = trust::ListTrust();
-    const std::wstring folder = AppDir();
-    verdict = trust::CheckListTrust({folder, basPendingRebootFiles::ListFilePath(),
-                                     folder + fileops::kStagingFolderName, LogFilePath()});
+    verdict = trust::CheckListTrust(places);
     if (verdict.trusted) return true;
 
     const auto number = static_cast<int32_t>(verdict.error);
