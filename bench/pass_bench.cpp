@@ -65,7 +65,7 @@ private:
         if (log == INVALID_HANDLE_VALUE) return;
         ReadFinalPath(log);
         platform::StandardFacts facts;
-        platform::QueryStandard(log, facts);
+        platform::BestEffort(platform::QueryStandard(log, facts));
         DWORD written = 0;
         ::WriteFile(log, entry_.data(), static_cast<DWORD>(entry_.size()), &written, nullptr);
         ::CloseHandle(log);
@@ -213,7 +213,7 @@ PassFigures MeasurePass(const std::wstring& dir, int entries, bool filesExist, i
                     continue;
                 }
                 ReadFinalPath(file);
-                platform::SetDeleteMark(file, true);
+                platform::BestEffort(platform::SetDeleteMark(file, true));
                 ::CloseHandle(file);
                 floorLog.Deleted(ansiPaths[i]);
             }

@@ -78,7 +78,7 @@ void RunJob() noexcept {
         // So that a file's permissions deny the route's open nothing they would not deny the
         // platform's own delete at restart. Where they cannot be enabled, an entry refused to
         // the route is refused (5), never taken for gone.
-        platform::EnableBackupAndRestorePrivileges();
+        platform::BestEffort(platform::EnableBackupAndRestorePrivileges());
         JobCleanupPass();
         LogTitled(kTextCleanupDone, true);
     } catch (const std::bad_alloc&) {

@@ -34,7 +34,7 @@ bool FileIsIn(HANDLE folder, const std::wstring& name, uint64_t number) {
            platform::QueryFileNumber(found.get(), foundNumber) == ERROR_SUCCESS && foundNumber == number;
 }
 
-unsigned long RenameAgainWhileMissing(HANDLE file, HANDLE folder, const std::wstring& name) {
+DWORD RenameAgainWhileMissing(HANDLE file, HANDLE folder, const std::wstring& name) {
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < kRenameTries; ++attempt) {
         error = platform::RenameOpenFile(file, folder, name, false);

@@ -23,6 +23,6 @@ bool FileIsIn(HANDLE folder, const std::wstring& name, uint64_t number);
 // when `folder` is null, never over anything there. Where the platform renames by path and
 // finds no file there (the path leads elsewhere at that moment), it is tried again a
 // while. 0, or the last error.
-unsigned long RenameAgainWhileMissing(HANDLE file, HANDLE folder, const std::wstring& name);
+[[nodiscard]] DWORD RenameAgainWhileMissing(HANDLE file, HANDLE folder, const std::wstring& name);
 
 }  // namespace fileops

@@ -5,6 +5,7 @@
 #include "fileops/staging.h"
 #include "platform/handles.h"
 #include "platform/nt_file.h"
+#include "platform/win32_result.h"
 #include "platform/win32.h"
 
 namespace fileops {
@@ -67,7 +68,7 @@ void BootCarry::BeginPass() {
     carried_ = false;
 }
 
-unsigned long BootCarry::Carry(const std::wstring& listedPath, uint32_t reason) {
+DWORD BootCarry::Carry(const std::wstring& listedPath, uint32_t reason) {
     UniqueService manager, service;
     if (const DWORD error = OpenService(serviceName_, manager, service)) return error;
     StartTypeRecord recorded;
@@ -85,7 +86,7 @@ unsigned long BootCarry::Carry(const std::wstring& listedPath, uint32_t reason) 
 }
 
 void BootCarry::EndPass() {
-    for (const std::wstring& name : earlier_) staging_.RemoveRecord(name, kCarriedSuffix);
+    for (const std::wstring& name : earlier_) platform::BestEffort(staging_.RemoveRecord(name, kCarriedSuffix));
     earlier_.clear();
     if (carried_) return;
     StartTypeRecord recorded;
@@ -98,7 +99,7 @@ void BootCarry::EndPass() {
         SetStartType(service.get(), recorded.startType, recorded.delayed) != ERROR_SUCCESS) {
         return;  // tried again at the next start that carries nothing
     }
-    staging_.RemoveRecord(kStartTypeRecordName, L"");
+    platform::BestEffort(staging_.RemoveRecord(kStartTypeRecordName, L""));
 }
 
 }  // namespace fileops

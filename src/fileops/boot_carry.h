@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32_result.h"
+
 namespace fileops {
 
 class StagingFolder;
@@ -23,7 +25,7 @@ public:
 
     // Records the start type found (once, before anything else changes), sets the service
     // to start automatically, then records the entry. 0 or the failing step's error.
-    unsigned long Carry(const std::wstring& listedPath, uint32_t reason);
+    [[nodiscard]] DWORD Carry(const std::wstring& listedPath, uint32_t reason);
 
     // At the end of a pass: the earlier runs' entries are done with; when this run carried
     // nothing, the start type found is put back, but only where the service still starts

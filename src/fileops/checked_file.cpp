@@ -78,7 +78,7 @@ CheckedFile Open(const std::wstring& full, DWORD access, bool keepFolder) {
         if (!keepFolder) result.handle.reset();
         return result;
     }
-    if (const DWORD error = platform::IdentityOnDrive(result.handle.get(), full[0], result.identity)) {
+    if (const DWORD error = platform::QueryFileNumber(result.handle.get(), result.number)) {
         result.handle.reset();
         result.error = error;
         return result;
@@ -110,7 +110,12 @@ CheckedFile OpenChecked(const ListedPath& path, unsigned long access) {
 CheckedFile OpenCheckedFolder(const std::wstring& folder) {
     // Held as the root of later opens and renames inside it.
     CheckedFile result = Open(folder, FILE_READ_ATTRIBUTES | FILE_TRAVERSE, true);
-    if (result.outcome == Reached::File) return Redirected();  // a file where a folder was meant
+    if (result.outcome == Reached::File) {
+        // A file where a folder was meant: what the platform answers for a file opened as
+        // a folder (STATUS_NOT_A_DIRECTORY).
+        result = CheckedFile{};
+        result.error = ERROR_DIRECTORY;
+    }
     return result;
 }
 
@@ -118,25 +123,23 @@ CheckedFile OpenNearestFolder(const ListedPath& path) {
     std::wstring folder = path.path;
     for (;;) {
         folder = FolderOf(folder);
-        if (folder.size() < 3) return CheckedFile{};
         CheckedFile result = OpenCheckedFolder(folder);
-        if (result.outcome != Reached::NotFound || folder.size() == 3) return result;
+        if (result.outcome != Reached::NotFound || folder.size() <= 3) return result;
     }
 }
 
 bool PathStillReaches(const ListedPath& path, const CheckedFile& file) {
     platform::UniqueFile again = OpenWithoutFollowing(path.path, FILE_READ_ATTRIBUTES);
-    platform::FileIdentity reached;
+    uint64_t reached = 0;
     if (!again) {
         // Some platforms refuse a new open of a file marked for deletion: it is still the
         // file the handle holds, since the name has not been given to another meanwhile.
         return ::GetLastError() == ERROR_ACCESS_DENIED;
     }
-    return platform::IdentityOnDrive(again.get(), path.path[0], reached) == ERROR_SUCCESS &&
-           reached == file.identity;
+    return platform::QueryFileNumber(again.get(), reached) == ERROR_SUCCESS && reached == file.number;
 }
 
-unsigned long MarkForDeletion(const CheckedFile& file) {
+DWORD MarkForDeletion(const CheckedFile& file) {
     // Wine deletes a marked file by its path as the last handle closes, and only while that
     // path still reaches the file: a folder swapped for a link since the check leaves the
     // file in place rather than take the delete elsewhere. No look after the mark would

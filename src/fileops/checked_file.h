@@ -21,19 +21,21 @@ enum class Reached { File, Folder, NotFound, Redirected, Failed };
 struct CheckedFile {
     Reached outcome = Reached::Failed;
     platform::UniqueFile handle;      // File, and Folder where folders were asked for
-    platform::FileIdentity identity;  // File
-    unsigned long error = 0;          // Failed: the failing call's error; Redirected: 4395
+    // File: its number. The final path checked names the drive, and with it the volume,
+    // so the number alone tells this file from any other the path could reach.
+    uint64_t number = 0;
+    DWORD error = 0;          // Failed: the failing call's error; Redirected: 4395
 };
 
 // What the route's handles ask for: enough to mark the file for deletion, rename it into
 // the staging folder and clear the attributes that would keep the restart from deleting it.
-constexpr unsigned long kRouteAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
+constexpr DWORD kRouteAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
 
 // Opens what the judged path names without following a reparse point in its last
 // component, sharing read, write and delete, and checks that the object is no link
 // itself and that its final path is the judged path (short names expanded, any letter
 // case). A folder is reported as Folder and not kept open.
-CheckedFile OpenChecked(const ListedPath& path, unsigned long access);
+CheckedFile OpenChecked(const ListedPath& path, DWORD access);
 
 // The folder at `folder` ("X:\dir" or "X:\"), opened and checked the same way, and kept
 // open: Folder, NotFound, Redirected or Failed.
@@ -46,7 +48,7 @@ CheckedFile OpenNearestFolder(const ListedPath& path);
 // Marks the checked file for deletion; it goes as its handle closes (or as the last
 // program holding it closes it). 0, or the error of the call (5 for a read-only or running
 // file): whether the file was deleted is decided by this result alone.
-unsigned long MarkForDeletion(const CheckedFile& file);
+[[nodiscard]] DWORD MarkForDeletion(const CheckedFile& file);
 
 // Where the platform reads a handle's path separately from opening it and deletes by
 // that path (Wine): whether the judged path, opened again now, reaches the file the

@@ -40,7 +40,7 @@ int32_t MoveAcrossVolumes(HANDLE source, HANDLE folder, const std::wstring& leaf
         return cFileFuncs::kFailed;
     }
     auto abandon = [&copy] {
-        platform::SetDeleteMark(copy.get(), true);
+        platform::BestEffort(platform::SetDeleteMark(copy.get(), true));
         return cFileFuncs::kFailed;
     };
 
@@ -54,11 +54,11 @@ int32_t MoveAcrossVolumes(HANDLE source, HANDLE folder, const std::wstring& leaf
     if (!platform::NativeCalls().FlushFileBuffers(copy.get())) return abandon();
     if (platform::SetDeleteMark(source, true) != ERROR_SUCCESS) return abandon();
     if (platform::RenameOpenFile(copy.get(), folder, leaf, replace) != ERROR_SUCCESS) {
-        platform::SetDeleteMark(source, false);
+        platform::BestEffort(platform::SetDeleteMark(source, false));
         return abandon();
     }
     // Attributes last: a read-only copy could not have been removed on a failure.
-    platform::SetBasics(copy.get(), basics);
+    platform::BestEffort(platform::SetBasics(copy.get(), basics));
     return cFileFuncs::kDone;
 }
 
@@ -395,7 +395,7 @@ void cFileFuncs::PathCleared(const std::wstring& full) {
     if (!recorded) return;
     if (fileops::WithdrawDeletes({full}) != ERROR_SUCCESS) return;
     for (const fileops::PathRequest& request : staging_->PathRequests()) {
-        if (fileops::RequestKey(request.listedPath) == key) staging_->RemoveRecord(request.name, fileops::kPathRequestSuffix);
+        if (fileops::RequestKey(request.listedPath) == key) platform::BestEffort(staging_->RemoveRecord(request.name, fileops::kPathRequestSuffix));
     }
     pathRequests_.reset();
 }
@@ -405,12 +405,12 @@ void cFileFuncs::BeginPass() {
     stagedLeft_.clear();
     if (!staging_) return;
     if (carry_) carry_->BeginPass();
-    stagedLeft_ = staging_->Sweep(Requested());
+    stagedLeft_ = staging_->Sweep();
     // Requests by path: the restart carried them out (no longer queued), or the file is
     // gone or its path leads elsewhere now.
     for (const fileops::PathRequest& request : staging_->PathRequests()) {
         if (!Requested().Has(request.listedPath)) {
-            staging_->RemoveRecord(request.name, fileops::kPathRequestSuffix);
+            platform::BestEffort(staging_->RemoveRecord(request.name, fileops::kPathRequestSuffix));
             continue;
         }
         const ListedPath path = JudgePathForFileCalls(request.listedPath);
@@ -418,7 +418,7 @@ void cFileFuncs::BeginPass() {
             path.kind == PathKind::File ? OpenChecked(path, FILE_READ_ATTRIBUTES).outcome : Reached::NotFound;
         if (reached == Reached::File || reached == Reached::Folder || reached == Reached::Failed) continue;
         if (fileops::WithdrawDeletes({request.listedPath}) == ERROR_SUCCESS) {
-            staging_->RemoveRecord(request.name, fileops::kPathRequestSuffix);
+            platform::BestEffort(staging_->RemoveRecord(request.name, fileops::kPathRequestSuffix));
         }
     }
     pathRequests_.reset();

@@ -38,7 +38,7 @@ std::wstring RequestKey(const std::wstring& path) {
     return key;
 }
 
-unsigned long ReadRestartQueue(std::wstring& data) {
+DWORD ReadRestartQueue(std::wstring& data) {
     data.clear();
     HKEY key = nullptr;
     LONG status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key);
@@ -62,7 +62,7 @@ bool RequestedDeletes::Has(const std::wstring& full) const { return keys_.count(
 
 void RequestedDeletes::Add(const std::wstring& full) { keys_.insert(RequestKey(full)); }
 
-unsigned long RequestDeleteAtRestart(const std::wstring& full) {
+DWORD RequestDeleteAtRestart(const std::wstring& full) {
     // A null destination together with the delay flag asks for a delete at restart.
     if (platform::NativeCalls().MoveFileExW(platform::LiteralForm(full).c_str(), nullptr,
                                             MOVEFILE_DELAY_UNTIL_REBOOT)) {
@@ -71,7 +71,7 @@ unsigned long RequestDeleteAtRestart(const std::wstring& full) {
     return ::GetLastError();
 }
 
-unsigned long WithdrawDeletes(const std::vector<std::wstring>& fulls) {
+DWORD WithdrawDeletes(const std::vector<std::wstring>& fulls) {
     if (fulls.empty()) return ERROR_SUCCESS;
     HKEY key = nullptr;
     LONG status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key);

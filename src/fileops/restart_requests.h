@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/win32_result.h"
 #include "fileops/restart_queue_text.h"
 
 namespace fileops {
@@ -27,16 +28,16 @@ private:
 };
 
 // Asks the platform to delete `full` at the next restart: 0 or the call's error.
-unsigned long RequestDeleteAtRestart(const std::wstring& full);
+[[nodiscard]] DWORD RequestDeleteAtRestart(const std::wstring& full);
 
 // Takes back the requests to delete any of `fulls` at the restart. The value is read just
 // before it is written, and only those delete operations are cut out of it. 0, or the
 // registry's error.
-unsigned long WithdrawDeletes(const std::vector<std::wstring>& fulls);
+[[nodiscard]] DWORD WithdrawDeletes(const std::vector<std::wstring>& fulls);
 
 // The value as it stands: 0 with its text (empty when absent), ERROR_INVALID_DATA when it
 // is not REG_MULTI_SZ, or the registry's error.
-unsigned long ReadRestartQueue(std::wstring& data);
+[[nodiscard]] DWORD ReadRestartQueue(std::wstring& data);
 
 // The upper-case full path a queued source names, for comparing requests.
 std::wstring RequestKey(const std::wstring& path);

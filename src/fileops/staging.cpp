@@ -25,7 +25,7 @@ void ClearBlockingAttributes(HANDLE file, uint32_t links) {
     DWORD attributes = 0;
     if (links == 1 && platform::QueryAttributes(file, attributes) == ERROR_SUCCESS &&
         (attributes & kBlockingAttributes)) {
-        platform::SetAttributes(file, attributes & ~kBlockingAttributes);
+        platform::BestEffort(platform::SetAttributes(file, attributes & ~kBlockingAttributes));
     }
 }
 
@@ -40,7 +40,7 @@ StagingFolder::StagingFolder(std::wstring folder) : path_(std::move(folder)) {
     if (!path_.empty() && path_.back() == L'\\') path_.pop_back();
 }
 
-unsigned long StagingFolder::OpenFolder(bool create) {
+DWORD StagingFolder::OpenFolder(bool create) {
     if (open_) return ERROR_SUCCESS;
     if (create && !platform::NativeCalls().CreateDirectoryW(platform::LiteralForm(path_).c_str(), nullptr) &&
         ::GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -68,7 +68,7 @@ std::wstring StagingFolder::NewName() {
     return text;
 }
 
-unsigned long StagingFolder::CreateRecord(const std::wstring& text, const wchar_t* suffix, std::wstring& name) {
+DWORD StagingFolder::CreateRecord(const std::wstring& text, const wchar_t* suffix, std::wstring& name) {
     ownfiles::OwnFile record;
     std::wstring created;
     const auto nameOf = [this, suffix](int) { return NewName() + suffix; };
@@ -78,14 +78,14 @@ unsigned long StagingFolder::CreateRecord(const std::wstring& text, const wchar_
     }
     record.state = ownfiles::OwnState::Opened;
     if (const DWORD error = ownfiles::WriteAllFlushed(record.handle.get(), text.data(), text.size() * sizeof(wchar_t))) {
-        ownfiles::RemoveOwnFile(record);
+        platform::BestEffort(ownfiles::RemoveOwnFile(record));
         return error;
     }
     name = created.substr(0, created.size() - std::wcslen(suffix));
     return ERROR_SUCCESS;
 }
 
-unsigned long StagingFolder::ReadText(const std::wstring& fileName, std::wstring& text) {
+DWORD StagingFolder::ReadText(const std::wstring& fileName, std::wstring& text) {
     ownfiles::OwnFile record = folder_.OpenFile(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
     if (record.state == ownfiles::OwnState::Missing) return ERROR_FILE_NOT_FOUND;
     if (record.state != ownfiles::OwnState::Opened) return record.error;
@@ -115,7 +115,7 @@ std::vector<std::wstring> StagingFolder::Names(const wchar_t* suffix) {
     return names;
 }
 
-unsigned long StagingFolder::RemoveRecord(const std::wstring& name, const wchar_t* suffix) {
+DWORD StagingFolder::RemoveRecord(const std::wstring& name, const wchar_t* suffix) {
     ownfiles::OwnFile record = folder_.OpenFile(name + suffix, DELETE, platform::kShareAll);
     if (record.state == ownfiles::OwnState::Missing) return ERROR_SUCCESS;
     if (record.state != ownfiles::OwnState::Opened) return record.error;
@@ -124,10 +124,12 @@ unsigned long StagingFolder::RemoveRecord(const std::wstring& name, const wchar_
 
 // The file that arrived at the staged name is not the one checked, and cannot be put back:
 // it stays, with its record saying so, for an administrator to put back.
-unsigned long StagingFolder::KeepAsForeign(const std::wstring& name, ownfiles::OwnFile& arrived, const StagedRecord& record) {
+DWORD StagingFolder::KeepAsForeign(const std::wstring& name, ownfiles::OwnFile& arrived, const StagedRecord& record) {
     StagedRecord foreign = record;
     foreign.foreign = true;
-    platform::QueryFileNumber(arrived.handle.get(), foreign.number);
+    // Kept by the number of the file checked where the arrived one's cannot be read: the
+    // sweep deletes neither.
+    platform::BestEffort(platform::QueryFileNumber(arrived.handle.get(), foreign.number));
     DWORD attributes = 0;
     if (platform::QueryAttributes(arrived.handle.get(), attributes) == ERROR_SUCCESS) foreign.attributes = attributes;
     ownfiles::OwnFile file = folder_.OpenFile(name + kRecordSuffix, GENERIC_WRITE, 0);
@@ -137,7 +139,7 @@ unsigned long StagingFolder::KeepAsForeign(const std::wstring& name, ownfiles::O
     return ownfiles::WriteAllFlushed(file.handle.get(), text.data(), text.size() * sizeof(wchar_t));
 }
 
-unsigned long StagingFolder::Stage(const CheckedFile& file, const std::wstring& listedPath, std::wstring& staged) {
+DWORD StagingFolder::Stage(const CheckedFile& file, const std::wstring& listedPath, std::wstring& staged) {
     if (const DWORD error = OpenFolder(true)) return error;
     DWORD attributes = 0;
     platform::StandardFacts facts;
@@ -147,7 +149,7 @@ unsigned long StagingFolder::Stage(const CheckedFile& file, const std::wstring& 
     // The record first, naming the staged name and the file's number: a run ended after
     // the rename leaves a staged file with its record, one ended before it a record
     // without a file, which the next sweep removes.
-    StagedRecord record{listedPath, attributes, true, file.identity.number, {}, false};
+    StagedRecord record{listedPath, attributes, true, file.number, {}, false};
     ownfiles::OwnFile recordFile;
     std::wstring name;
     for (int attempt = 0; attempt < 100 && !recordFile.handle; ++attempt) {
@@ -169,7 +171,7 @@ unsigned long StagingFolder::Stage(const CheckedFile& file, const std::wstring& 
     }
     if (error == ERROR_SUCCESS) error = platform::RenameOpenFile(file.handle.get(), folder_.Handle(), record.stagedName, false);
     if (error != ERROR_SUCCESS) {
-        RemoveRecord(name, kRecordSuffix);
+        platform::BestEffort(RemoveRecord(name, kRecordSuffix));
         return error;
     }
 
@@ -182,24 +184,24 @@ unsigned long StagingFolder::Stage(const CheckedFile& file, const std::wstring& 
     }
     ownfiles::OwnFile arrived = folder_.OpenFile(record.stagedName, kStagedAccess, platform::kShareAll, true);
     if (arrived.state == ownfiles::OwnState::Missing) {
-        RemoveRecord(name, kRecordSuffix);
+        platform::BestEffort(RemoveRecord(name, kRecordSuffix));
     } else if (arrived.state == ownfiles::OwnState::Opened) {
         // Another file came by the path: it goes straight back the way it came, which the
         // held file keeps from reaching the held file's own folder.
         if (RenameAgainWhileMissing(arrived.handle.get(), nullptr, L"\\??\\" + listedPath) == ERROR_SUCCESS) {
             arrived.handle.reset();
-            RemoveRecord(name, kRecordSuffix);
+            platform::BestEffort(RemoveRecord(name, kRecordSuffix));
         } else {
-            KeepAsForeign(name, arrived, record);
+            platform::BestEffort(KeepAsForeign(name, arrived, record));
         }
     }
     return kErrorReparsePointEncountered;
 }
 
-std::vector<StagedFile> StagingFolder::Sweep(RequestedDeletes& requested) {
+std::vector<StagedFile> StagingFolder::Sweep() {
     // A start type record a run was cut off writing, before it was renamed into place:
     // that run changed nothing yet.
-    for (const std::wstring& name : Names(L".new")) RemoveRecord(name, L".new");
+    for (const std::wstring& name : Names(L".new")) platform::BestEffort(RemoveRecord(name, L".new"));
     std::vector<StagedFile> deletable;
     std::vector<std::wstring> withdrawn, finished;
     for (const std::wstring& name : Names(kRecordSuffix)) {
@@ -219,7 +221,7 @@ std::vector<StagedFile> StagingFolder::Sweep(RequestedDeletes& requested) {
     // A record outlives its request: taken back first, so that no request is left for a
     // name without a record.
     if (WithdrawDeletes(withdrawn) == ERROR_SUCCESS) {
-        for (const std::wstring& name : finished) RemoveRecord(name, kRecordSuffix);
+        for (const std::wstring& name : finished) platform::BestEffort(RemoveRecord(name, kRecordSuffix));
     }
     return deletable;
 }
@@ -234,7 +236,7 @@ bool StagingFolder::Clear(const StagedFile& staged, RequestedDeletes& requested)
         if (!requested.Has(stagedPath) && RequestDeleteAtRestart(stagedPath) == ERROR_SUCCESS) requested.Add(stagedPath);
         return false;
     }
-    if (WithdrawDeletes({stagedPath}) == ERROR_SUCCESS) RemoveRecord(staged.name, kRecordSuffix);
+    if (WithdrawDeletes({stagedPath}) == ERROR_SUCCESS) platform::BestEffort(RemoveRecord(staged.name, kRecordSuffix));
     return true;
 }
 
@@ -283,10 +285,10 @@ RestoreResult StagingFolder::Restore(const StagedFile& staged) {
     // Where the file is now decides, not what the rename answered: a platform that renames
     // by path may have moved it elsewhere, or moved it and reported a failure.
     if (FileIsIn(folder.handle.get(), LeafOf(destination.path), number)) {
-        platform::SetAttributes(file.handle.get(), staged.record.attributes);
+        platform::BestEffort(platform::SetAttributes(file.handle.get(), staged.record.attributes));
         // A record outlives its request (see Sweep); a restore ended between the two leaves
         // a record whose file is gone, which the next sweep finishes.
-        if (WithdrawDeletes({folder_.PathOf(stagedName)}) == ERROR_SUCCESS) RemoveRecord(name, kRecordSuffix);
+        if (WithdrawDeletes({folder_.PathOf(stagedName)}) == ERROR_SUCCESS) platform::BestEffort(RemoveRecord(name, kRecordSuffix));
         return {RestoreResult::Restored, 0};
     }
     if (FileIsIn(folder_.Handle(), stagedName, number)) {
@@ -299,7 +301,7 @@ RestoreResult StagingFolder::Restore(const StagedFile& staged) {
         return {RestoreResult::BroughtBack, 0};
     }
     std::wstring where;
-    platform::FinalPathOf(file.handle.get(), where);
+    platform::BestEffort(platform::FinalPathOf(file.handle.get(), where));
     return {RestoreResult::Astray, back, where};
 }
 
@@ -327,26 +329,26 @@ std::vector<PathRequest> StagingFolder::PathRequests() {
     return requests;
 }
 
-unsigned long StagingFolder::RecordCarried(const CarriedRecord& record) {
+DWORD StagingFolder::RecordCarried(const CarriedRecord& record) {
     if (const DWORD error = OpenFolder(true)) return error;
     std::wstring name;
     return CreateRecord(CarriedRecordText(record), kCarriedSuffix, name);
 }
 
-unsigned long StagingFolder::RecordPathRequest(const std::wstring& listedPath) {
+DWORD StagingFolder::RecordPathRequest(const std::wstring& listedPath) {
     if (const DWORD error = OpenFolder(true)) return error;
     std::wstring name;
     return CreateRecord(PathRequestText(listedPath), kPathRequestSuffix, name);
 }
 
-unsigned long StagingFolder::ReadStartType(StartTypeRecord& record) {
+DWORD StagingFolder::ReadStartType(StartTypeRecord& record) {
     if (const DWORD error = OpenFolder(false)) return error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error;
     std::wstring text;
     if (const DWORD error = ReadText(kStartTypeRecordName, text)) return error;
     return ParseStartTypeRecord(text, record) ? ERROR_SUCCESS : static_cast<unsigned long>(ERROR_INVALID_DATA);
 }
 
-unsigned long StagingFolder::WriteStartType(const StartTypeRecord& record) {
+DWORD StagingFolder::WriteStartType(const StartTypeRecord& record) {
     if (const DWORD error = OpenFolder(true)) return error;
     std::wstring name;
     if (const DWORD error = CreateRecord(StartTypeRecordText(record), L".new", name)) return error;
@@ -354,7 +356,7 @@ unsigned long StagingFolder::WriteStartType(const StartTypeRecord& record) {
     if (written.state != ownfiles::OwnState::Opened) return written.error;
     const DWORD error = folder_.RenameInto(written.handle.get(), kStartTypeRecordName, false);
     if (error == ERROR_SUCCESS) return ERROR_SUCCESS;
-    ownfiles::RemoveOwnFile(written);
+    platform::BestEffort(ownfiles::RemoveOwnFile(written));
     // One there already holds the start type found first.
     return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? ERROR_SUCCESS : error;
 }

@@ -53,11 +53,11 @@ struct RestoreResult {
         BroughtBack,  // it arrived somewhere else and is staged again under its name
         Astray,       // it arrived somewhere else and could not be brought back: `error`
     };
-    RestoreResult(Outcome outcome, unsigned long error, std::wstring where = {})
+    RestoreResult(Outcome outcome, DWORD error, std::wstring where = {})
         : outcome(outcome), error(error), where(std::move(where)) {}
 
     Outcome outcome;
-    unsigned long error;
+    DWORD error;
     std::wstring where;  // Astray: where the file is, as far as its handle tells
 };
 
@@ -73,19 +73,19 @@ public:
 
     // The folder checked and held open, created first when `create`: 0 or the error
     // (ERROR_PATH_NOT_FOUND when it is missing and not to be created).
-    unsigned long OpenFolder(bool create);
+    [[nodiscard]] DWORD OpenFolder(bool create);
 
     // Moves the checked file into the folder under a new name, its record first. 0 with
     // the staged file's full path; ERROR_NOT_SAME_DEVICE (17) when the file lies on another
     // volume; 4395 when the file that arrived is not the one checked (a rename by path,
     // under Wine): it is put back, or kept with a record that says so; or the error of the
     // step that failed, the file then where it was and no record left.
-    unsigned long Stage(const CheckedFile& file, const std::wstring& listedPath, std::wstring& staged);
+    [[nodiscard]] DWORD Stage(const CheckedFile& file, const std::wstring& listedPath, std::wstring& staged);
 
     // Finishes what earlier runs left: a record whose file is gone goes, its request first;
     // a start type record never put in place goes. Returns the staged files that may be
     // deleted now: those whose records name them by their number.
-    std::vector<StagedFile> Sweep(RequestedDeletes& requested);
+    std::vector<StagedFile> Sweep();
 
     // Deletes a staged file Sweep returned, its attributes reset, then takes its request
     // back and removes its record; one that still cannot be deleted is requested where it is
@@ -107,23 +107,23 @@ public:
     // The entries carried to the next start, and the requests made by a listed path.
     std::vector<CarriedEntry> Carried();
     std::vector<PathRequest> PathRequests();
-    unsigned long RecordCarried(const CarriedRecord& record);
-    unsigned long RecordPathRequest(const std::wstring& listedPath);
+    [[nodiscard]] DWORD RecordCarried(const CarriedRecord& record);
+    [[nodiscard]] DWORD RecordPathRequest(const std::wstring& listedPath);
 
     // The start type record: 0 with it, ERROR_FILE_NOT_FOUND when there is none, or the
     // error. Written new and renamed into place, never over one that exists.
-    unsigned long ReadStartType(StartTypeRecord& record);
-    unsigned long WriteStartType(const StartTypeRecord& record);
+    [[nodiscard]] DWORD ReadStartType(StartTypeRecord& record);
+    [[nodiscard]] DWORD WriteStartType(const StartTypeRecord& record);
 
     // Removes the record "NAME" + `suffix` (a whole name when `suffix` is empty).
-    unsigned long RemoveRecord(const std::wstring& name, const wchar_t* suffix);
+    [[nodiscard]] DWORD RemoveRecord(const std::wstring& name, const wchar_t* suffix);
 
 private:
-    unsigned long CreateRecord(const std::wstring& text, const wchar_t* suffix, std::wstring& name);
-    unsigned long ReadText(const std::wstring& fileName, std::wstring& text);
+    [[nodiscard]] DWORD CreateRecord(const std::wstring& text, const wchar_t* suffix, std::wstring& name);
+    [[nodiscard]] DWORD ReadText(const std::wstring& fileName, std::wstring& text);
     std::vector<std::wstring> Names(const wchar_t* suffix);
     std::wstring NewName();
-    unsigned long KeepAsForeign(const std::wstring& name, ownfiles::OwnFile& arrived, const StagedRecord& record);
+    [[nodiscard]] DWORD KeepAsForeign(const std::wstring& name, ownfiles::OwnFile& arrived, const StagedRecord& record);
 
     std::wstring path_;
     ownfiles::OwnFolder folder_;

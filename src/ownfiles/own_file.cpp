@@ -13,7 +13,7 @@ constexpr DWORD kNoFollow = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMA
 
 OwnFile Failed(DWORD error) {
     OwnFile result;
-    result.error = error != ERROR_SUCCESS ? error : ERROR_ACCESS_DENIED;
+    result.error = error;
     return result;
 }
 
@@ -31,14 +31,13 @@ OwnFile Check(platform::UniqueFile handle, const std::wstring& expected, bool se
     DWORD attributes = 0;
     if (const DWORD error = platform::QueryAttributes(handle.get(), attributes)) return Failed(error);
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return WithState(OwnState::Link, platform::kErrorReparsePointEncountered);
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return WithState(OwnState::Folder, ERROR_ACCESS_DENIED);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return WithState(OwnState::Folder);
     platform::StandardFacts facts;
     if (const DWORD error = platform::QueryStandard(handle.get(), facts)) return Failed(error);
+    if (facts.links != 1 && !secondNames) return WithState(OwnState::Link, platform::kErrorReparsePointEncountered);
     std::wstring final;
-    if ((facts.links != 1 && !secondNames) || platform::FinalPathOf(handle.get(), final) != ERROR_SUCCESS ||
-        !platform::SamePathText(final, expected)) {
-        return WithState(OwnState::Link, platform::kErrorReparsePointEncountered);
-    }
+    if (const DWORD error = platform::FinalPathOf(handle.get(), final)) return Failed(error);
+    if (!platform::SamePathText(final, expected)) return WithState(OwnState::Link, platform::kErrorReparsePointEncountered);
     OwnFile result;
     result.state = OwnState::Opened;
     result.handle = std::move(handle);
@@ -60,7 +59,7 @@ OwnFile OpenExisting(const std::wstring& path, const std::wstring& expected, DWO
 
 }  // namespace
 
-unsigned long FinalFolderPath(const std::wstring& folder, std::wstring& final) {
+DWORD FinalFolderPath(const std::wstring& folder, std::wstring& final) {
     OwnFolder opened;
     const unsigned long error = opened.Open(folder);
     if (error != ERROR_SUCCESS) return error;
@@ -86,7 +85,7 @@ OwnFile OpenOrCreateOwnFile(const std::wstring& path, const std::wstring& expect
     return WithState(OwnState::Link, platform::kErrorReparsePointEncountered);
 }
 
-unsigned long OwnFolder::Open(const std::wstring& folder) {
+DWORD OwnFolder::Open(const std::wstring& folder) {
     // The folder itself may be reached through a link its administrator made: its final
     // path is what the files in it are held to.
     std::wstring spelled = folder;
@@ -112,9 +111,12 @@ OwnFile OwnFolder::CreateFresh(const std::wstring& name) const {
     OwnFile stale = OpenFile(name, DELETE, platform::kShareAll);
     if (stale.state == OwnState::Opened) {
         if (const DWORD error = RemoveOwnFile(stale)) return Failed(error);
-    } else if (stale.state != OwnState::Missing) {
-        return Failed(stale.error);  // a link or a folder there: nothing is written over it
+    } else if (stale.state == OwnState::Link) {
+        return WithState(OwnState::Link, stale.error);  // nothing is written through a link
+    } else if (stale.state != OwnState::Missing && stale.state != OwnState::Folder) {
+        return Failed(stale.error);
     }
+    // A folder at the name: the create below gets the platform's refusal.
     OwnFile created;
     const DWORD error = platform::CreateNewFileIn(folder_.get(), name,
                                                   GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, 0, created.handle);
@@ -123,11 +125,11 @@ OwnFile OwnFolder::CreateFresh(const std::wstring& name) const {
     return created;
 }
 
-unsigned long OwnFolder::RenameInto(HANDLE file, const std::wstring& name, bool replace) const {
+DWORD OwnFolder::RenameInto(HANDLE file, const std::wstring& name, bool replace) const {
     return platform::RenameOpenFile(file, folder_.get(), name, replace);
 }
 
-unsigned long CreateUnderFreeName(HANDLE folder, const std::function<std::wstring(int)>& nameOf,
+DWORD CreateUnderFreeName(HANDLE folder, const std::function<std::wstring(int)>& nameOf,
                                   unsigned long access, platform::UniqueFile& file, std::wstring& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = nameOf(attempt);
@@ -137,14 +139,14 @@ unsigned long CreateUnderFreeName(HANDLE folder, const std::function<std::wstrin
     return ERROR_ALREADY_EXISTS;
 }
 
-unsigned long WriteAllFlushed(HANDLE file, const void* bytes, size_t size) {
+DWORD WriteAllFlushed(HANDLE file, const void* bytes, size_t size) {
     DWORD written = 0;
     if (!platform::NativeCalls().WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr)) return ::GetLastError();
     if (written != size) return ERROR_DISK_FULL;
     return platform::NativeCalls().FlushFileBuffers(file) ? ERROR_SUCCESS : ::GetLastError();
 }
 
-unsigned long RemoveOwnFile(OwnFile& file) {
+DWORD RemoveOwnFile(OwnFile& file) {
     const DWORD error = platform::SetDeleteMark(file.handle.get(), true);
     file.handle.reset();
     return error;

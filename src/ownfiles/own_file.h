@@ -22,27 +22,27 @@ enum class OwnState {
 struct OwnFile {
     OwnState state = OwnState::Failed;
     platform::UniqueFile handle;  // Opened only
-    unsigned long links = 0;      // Opened: the file's names
-    unsigned long error = 0;      // Failed: the open's error; Link: 4395
+    DWORD links = 0;      // Opened: the file's names
+    DWORD error = 0;      // Failed: the failing call's error; Link: 4395
 };
 
 // The final path of a folder ("C:\dir", "C:\" for a root), the expected folder of the
 // files in it; 0 or the error.
-unsigned long FinalFolderPath(const std::wstring& folder, std::wstring& final);
+[[nodiscard]] DWORD FinalFolderPath(const std::wstring& folder, std::wstring& final);
 
 // Opens the existing file at `path` (any full spelling) with `access` and `share`, checked
 // to be a plain file with one link whose final path is `expected` (compared in any letter
 // case), and when nothing is there creates the file new (never through a link standing
 // at the name, dangling or not).
-OwnFile OpenOrCreateOwnFile(const std::wstring& path, const std::wstring& expected, unsigned long access,
-                            unsigned long share);
+OwnFile OpenOrCreateOwnFile(const std::wstring& path, const std::wstring& expected, DWORD access,
+                            DWORD share);
 
 // A folder of own files, held open: files are created in it and renamed into it through
 // this handle, so a folder swapped meanwhile is not followed.
 class OwnFolder {
 public:
     // Opens the folder at `folder` (any full spelling) and reads its final path.
-    unsigned long Open(const std::wstring& folder);
+    [[nodiscard]] DWORD Open(const std::wstring& folder);
 
     const std::wstring& FinalPath() const { return final_; }
     HANDLE Handle() const { return folder_.get(); }
@@ -50,7 +50,7 @@ public:
 
     // With `secondNames`, a file with more than one name is opened too (Opened, `links`
     // telling): for a caller that only removes that name and leaves the file's attributes.
-    OwnFile OpenFile(const std::wstring& name, unsigned long access, unsigned long share,
+    OwnFile OpenFile(const std::wstring& name, DWORD access, DWORD share,
                      bool secondNames = false) const;
 
     // Creates `name` new for writing. A plain file left there by an earlier writer is
@@ -59,7 +59,7 @@ public:
 
     // Renames the open file to `name` in this folder; over an existing name only when
     // `replace` (a link there is replaced itself, never followed). 0 or the error.
-    unsigned long RenameInto(HANDLE file, const std::wstring& name, bool replace) const;
+    [[nodiscard]] DWORD RenameInto(HANDLE file, const std::wstring& name, bool replace) const;
 
 private:
     platform::UniqueFile folder_;
@@ -69,14 +69,14 @@ private:
 // Creates a file new in the open folder under the first free name of the 100 that
 // `nameOf(0)` to `nameOf(99)` give: 0 with the file and its name, ERROR_ALREADY_EXISTS
 // when every one was taken, or the error of the create.
-unsigned long CreateUnderFreeName(HANDLE folder, const std::function<std::wstring(int)>& nameOf,
-                                  unsigned long access, platform::UniqueFile& file, std::wstring& name);
+[[nodiscard]] DWORD CreateUnderFreeName(HANDLE folder, const std::function<std::wstring(int)>& nameOf,
+                                  DWORD access, platform::UniqueFile& file, std::wstring& name);
 
 // Writes all of the bytes with one write and flushes them to disk. 0, or the error (a
 // short write, which reports none of its own, counts as a full disk).
-unsigned long WriteAllFlushed(HANDLE file, const void* bytes, size_t size);
+[[nodiscard]] DWORD WriteAllFlushed(HANDLE file, const void* bytes, size_t size);
 
 // Removes the opened file: marked for deletion, gone as the handle closes. 0 or the error.
-unsigned long RemoveOwnFile(OwnFile& file);
+[[nodiscard]] DWORD RemoveOwnFile(OwnFile& file);
 
 }  // namespace ownfiles

@@ -98,7 +98,7 @@ DWORD MakeReplaceable(const ownfiles::OwnFolder& folder, const std::wstring& nam
     case ownfiles::OwnState::Opened:
         break;
     case ownfiles::OwnState::Folder:
-        return ERROR_ACCESS_DENIED;
+        return ERROR_SUCCESS;  // the rename onto it gets the platform's own refusal
     default:
         return present.error;
     }
@@ -112,7 +112,7 @@ bool RefusedForTheMoment(DWORD error) { return error == ERROR_ACCESS_DENIED || e
 
 }  // namespace
 
-unsigned long WriteThenRename(const ownfiles::OwnFolder& folder, const std::wstring& name,
+DWORD WriteThenRename(const ownfiles::OwnFolder& folder, const std::wstring& name,
                               const std::wstring& temporary, const std::string& bytes, bool replace,
                               unsigned long retryMs, const std::function<void()>& beforeRename) {
     ownfiles::OwnFile fresh = folder.CreateFresh(temporary);
@@ -127,11 +127,11 @@ unsigned long WriteThenRename(const ownfiles::OwnFolder& folder, const std::wstr
         ::Sleep(20);
         error = ERROR_SUCCESS;
     }
-    if (error != ERROR_SUCCESS) ownfiles::RemoveOwnFile(fresh);
+    if (error != ERROR_SUCCESS) platform::BestEffort(ownfiles::RemoveOwnFile(fresh));
     return error;
 }
 
-unsigned long MoveToFreeName(const ownfiles::OwnFolder& folder, HANDLE file, const std::vector<std::wstring>& names,
+DWORD MoveToFreeName(const ownfiles::OwnFolder& folder, HANDLE file, const std::vector<std::wstring>& names,
                              std::wstring& taken) {
     for (const std::wstring& name : names) {
         const DWORD error = folder.RenameInto(file, name, false);

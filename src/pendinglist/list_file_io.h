@@ -49,14 +49,14 @@ FileBytes ReadWholeFile(HANDLE file);
 // are). `beforeRename` runs between the two steps. Any failure removes the temporary file
 // and leaves `name` as it was. A rename refused for the moment (a reader that does not
 // share deletion) is tried again for up to `retryMs`. 0, or the error.
-unsigned long WriteThenRename(const ownfiles::OwnFolder& folder, const std::wstring& name,
+[[nodiscard]] DWORD WriteThenRename(const ownfiles::OwnFolder& folder, const std::wstring& name,
                               const std::wstring& temporary, const std::string& bytes, bool replace,
                               unsigned long retryMs = 0, const std::function<void()>& beforeRename = {});
 
 // Renames the opened file to the first of `names` that nothing holds, never over anything:
 // a name held by a file, open or not, by a link or by a folder is passed over. 0, the
 // rename's error, or ERROR_ALREADY_EXISTS when every name is held; `taken` gets the name.
-unsigned long MoveToFreeName(const ownfiles::OwnFolder& folder, HANDLE file, const std::vector<std::wstring>& names,
+[[nodiscard]] DWORD MoveToFreeName(const ownfiles::OwnFolder& folder, HANDLE file, const std::vector<std::wstring>& names,
                              std::wstring& taken);
 
 }  // namespace basPendingRebootFiles

@@ -30,7 +30,7 @@ ListFileIdentity IdentityInFolder(const std::wstring& folderFinalPath, const std
 
 // Names the file that `fullPath` (a full path, any spelling) leads to. 0, or the error of
 // the folder's open or of reading its final path.
-DWORD IdentifyListFile(const std::wstring& fullPath, ListFileIdentity& identity);
+[[nodiscard]] DWORD IdentifyListFile(const std::wstring& fullPath, ListFileIdentity& identity);
 
 // Identifies the file and waits for its lock; holds the lock until destroyed. A thread that
 // already holds the lock of the file takes it again at once.
@@ -45,7 +45,7 @@ public:
 
     // 0 while the lock is held; otherwise the identification's error, WAIT_TIMEOUT when
     // another update held the file for the whole wait, or the error of the mutex's creation.
-    DWORD Error() const { return error_; }
+    [[nodiscard]] DWORD Error() const { return error_; }
     const ListFileIdentity& Identity() const { return identity_; }
 
 private:

@@ -57,18 +57,18 @@ void LogFailure(const wchar_t* entry, DWORD error) { LogFailure(entry, platform:
 // The list file as it was read, to tell whether the file still standing at its name
 // later is the same one.
 struct ReadFacts {
-    platform::FileIdentity identity;
+    uint64_t number = 0;  // the folder is the service's own: the volume is that one
     uint64_t size = 0;
     int64_t lastWrite = 0;
     bool operator==(const ReadFacts& other) const {
-        return identity == other.identity && size == other.size && lastWrite == other.lastWrite;
+        return number == other.number && size == other.size && lastWrite == other.lastWrite;
     }
 };
 
-DWORD FactsOf(HANDLE file, wchar_t drive, ReadFacts& facts) {
+DWORD FactsOf(HANDLE file, ReadFacts& facts) {
     platform::StandardFacts standard;
     platform::FileBasics basics;
-    if (const DWORD error = platform::IdentityOnDrive(file, drive, facts.identity)) return error;
+    if (const DWORD error = platform::QueryFileNumber(file, facts.number)) return error;
     if (const DWORD error = platform::QueryStandard(file, standard)) return error;
     if (const DWORD error = platform::QueryBasics(file, basics)) return error;
     facts.size = standard.size;
@@ -128,7 +128,7 @@ void ReplaceDamaged(const ownfiles::OwnFolder& folder, const ReadFacts& read, Jo
         ownfiles::OwnFile again = folder.OpenFile(kListFileName, DELETE, platform::kShareAll);
         ReadFacts now;
         if (again.state != ownfiles::OwnState::Opened ||
-            FactsOf(again.handle.get(), folder.FinalPath()[0], now) != ERROR_SUCCESS ||
+            FactsOf(again.handle.get(), now) != ERROR_SUCCESS ||
             !(now == read)) {
             // Replaced by an update since it was read: that list is not the damaged one.
             throw platform::FileError(ERROR_FILE_EXISTS, kSource);
@@ -183,31 +183,35 @@ void Load() {
     list.Clear();
     JobRecord& record = RunRecord();
     record.list = ListState::Read;
+    // Not known to be damaged: it stays exactly as it is.
+    const auto unreadable = [&list, &record](const std::exception& failure) {
+        list.Clear();
+        record.list = ListState::Unreadable;
+        LogFailure(kLoadEntry, failure);
+    };
     ownfiles::OwnFolder folder;
+    if (const DWORD error = folder.Open(basQuorvaneService::AppDir())) {
+        return unreadable(platform::FileError(error, kSource));
+    }
+    // No lock: an update replaces the list with one rename, so this read sees either the
+    // old file or the new one. Shared with that rename and with other readers.
+    ownfiles::OwnFile file = folder.OpenFile(kListFileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    switch (file.state) {
+    case ownfiles::OwnState::Opened:
+        break;
+    case ownfiles::OwnState::Missing:
+    case ownfiles::OwnState::Folder:
+        // A folder at the name counts as no list: the write of a fresh one then fails with
+        // the platform's own answer, since nothing takes a folder's place.
+        CreateMissing(folder, record);
+        ClearError();
+        return;
+    default:
+        // A link, or a file held by a writer, locked or unreadable for the moment.
+        return unreadable(platform::FileError(file.error, kSource));
+    }
     ReadFacts read;
     try {
-        if (const DWORD error = folder.Open(basQuorvaneService::AppDir())) throw platform::FileError(error, kSource);
-        // No lock: an update replaces the list with one rename, so this read sees either
-        // the old file or the new one. Shared with that rename and with other readers.
-        ownfiles::OwnFile file = folder.OpenFile(kListFileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
-        switch (file.state) {
-        case ownfiles::OwnState::Opened:
-            break;
-        case ownfiles::OwnState::Missing:
-            CreateMissing(folder, record);
-            ClearError();
-            return;
-        case ownfiles::OwnState::Folder:
-            // Counts as no list; nothing can take the folder's place.
-            record.list = ListState::Created;
-            record.rewriteFailed = true;
-            LogFailure(kSaveEntry, ERROR_ACCESS_DENIED);
-            return;
-        default:
-            // A link, or a file held by a writer, locked or unreadable for the moment:
-            // not known to be damaged, it stays exactly as it is.
-            throw platform::FileError(file.error, kSource);
-        }
         FileBytes bytes = ReadWholeFile(file.handle.get());
         const ListCheck check = ReadListBytes(bytes.Data(), bytes.Size(), SystemCodec(), list,
                                               [&bytes](size_t consumed) { bytes.ReleaseBefore(consumed); });
@@ -216,16 +220,17 @@ void Load() {
             return;
         }
         list.Clear();
-        record.list = ListState::Damaged;
-        if (const DWORD error = FactsOf(file.handle.get(), folder.FinalPath()[0], read)) {
-            throw platform::FileError(error, kSource);
+        if (const DWORD error = FactsOf(file.handle.get(), read)) {
+            return unreadable(platform::FileError(error, kSource));
         }
+        // Let go before the rewrite waits for the update lock: a file held open cannot be
+        // replaced, and the update may be about to replace it.
+        file.handle.reset();
+        record.list = ListState::Damaged;
         LogFailure(kLoadEntry, ReadFault(check.fault));
     } catch (const std::exception& failure) {
-        list.Clear();
-        record.list = ListState::Unreadable;
-        LogFailure(kLoadEntry, failure);
-        return;
+        // The read itself failed, or memory ran out holding the file.
+        return unreadable(failure);
     }
     ReplaceDamaged(folder, read, record);
     ClearError();

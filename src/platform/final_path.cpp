@@ -1,6 +1,5 @@
 #include "platform/final_path.h"
 
-#include <optional>
 #include <vector>
 
 #include "platform/handles.h"
@@ -26,23 +25,13 @@ bool PlatformFinalPath(HANDLE handle, std::wstring& path) {
     }
 }
 
-// The volume serial of a drive ('C'), read through a handle on it the first time the
-// drive is asked for and kept for the process: a serial query costs about half a
-// millisecond under Wine, a file number nothing.
-uint32_t DriveSerial(wchar_t drive, HANDLE onDrive) {
-    // A file system that reports no serial (some do not, under Wine a tmpfs among them)
-    // gives every file of the drive the serial 0: files of one drive are then told apart
-    // by their numbers alone, which is what they are compared by anyway.
-    const auto read = [onDrive] {
-        uint32_t serial = 0;
-        return QueryVolumeSerial(onDrive, serial) == ERROR_SUCCESS ? serial : 0;
-    };
-    static std::optional<uint32_t> known[26];
-    const int slot = (drive & ~0x20) - L'A';
-    if (slot < 0 || slot >= 26) return read();
-    if (!known[slot]) known[slot] = read();
-    return *known[slot];
-}
+// A file's identity across volumes: its volume and its number there, both read from its
+// own handle.
+struct FileIdentity {
+    uint32_t volume = 0;
+    uint64_t number = 0;
+    bool operator==(const FileIdentity& other) const { return volume == other.volume && number == other.number; }
+};
 
 // The identity read from the handle alone, its volume included.
 DWORD IdentityOf(HANDLE file, FileIdentity& identity) {
@@ -87,11 +76,6 @@ DWORD FinalPathThroughDrives(HANDLE handle, std::wstring& path) {
 }
 
 }  // namespace
-
-DWORD IdentityOnDrive(HANDLE file, wchar_t drive, FileIdentity& identity) {
-    identity.volume = DriveSerial(drive, file);
-    return QueryFileNumber(file, identity.number);
-}
 
 DWORD FinalPathOf(HANDLE handle, std::wstring& path) {
     if (PlatformFinalPath(handle, path)) return ERROR_SUCCESS;

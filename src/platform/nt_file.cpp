@@ -136,11 +136,9 @@ const NativeFileCalls& RealCalls() {
 
 const NativeFileCalls* current = nullptr;
 
-DWORD ErrorOf(LONG status) {
-    if (status >= 0) return ERROR_SUCCESS;
-    const ULONG error = NativeCalls().RtlNtStatusToDosError(status);
-    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
-}
+// The platform's own mapping: a failed status never maps to 0 (one it does not know maps
+// to ERROR_MR_MID_NOT_FOUND).
+DWORD ErrorOf(LONG status) { return status >= 0 ? ERROR_SUCCESS : NativeCalls().RtlNtStatusToDosError(status); }
 
 template <typename Record>
 DWORD Query(HANDLE file, Record& record, int kind) {

@@ -64,43 +64,43 @@ struct StandardFacts {
     uint32_t links = 0;
 };
 
-DWORD QueryAttributes(HANDLE file, DWORD& attributes);  // with the reparse point bit
-DWORD QueryStandard(HANDLE file, StandardFacts& facts);
-DWORD QueryFileNumber(HANDLE file, uint64_t& number);
+[[nodiscard]] DWORD QueryAttributes(HANDLE file, DWORD& attributes);  // with the reparse point bit
+[[nodiscard]] DWORD QueryStandard(HANDLE file, StandardFacts& facts);
+[[nodiscard]] DWORD QueryFileNumber(HANDLE file, uint64_t& number);
 // The attributes and the four times, as a copy carries them over.
 struct FileBasics {
     int64_t creation = 0, lastAccess = 0, lastWrite = 0, change = 0;
     uint32_t attributes = 0;
 };
-DWORD QueryBasics(HANDLE file, FileBasics& basics);
-DWORD SetBasics(HANDLE file, const FileBasics& basics);
+[[nodiscard]] DWORD QueryBasics(HANDLE file, FileBasics& basics);
+[[nodiscard]] DWORD SetBasics(HANDLE file, const FileBasics& basics);
 // The volume's serial number: costly on some platforms (about half a millisecond under
 // Wine), so callers read it once per drive.
-DWORD QueryVolumeSerial(HANDLE file, uint32_t& serial);
+[[nodiscard]] DWORD QueryVolumeSerial(HANDLE file, uint32_t& serial);
 // "\dir\name" within the file's volume.
-DWORD QueryPathWithinVolume(HANDLE file, std::wstring& path);
+[[nodiscard]] DWORD QueryPathWithinVolume(HANDLE file, std::wstring& path);
 
-DWORD SetDeleteMark(HANDLE file, bool remove);
+[[nodiscard]] DWORD SetDeleteMark(HANDLE file, bool remove);
 // Attributes and nothing else: zero times mean "unchanged".
-DWORD SetAttributes(HANDLE file, DWORD attributes);
+[[nodiscard]] DWORD SetAttributes(HANDLE file, DWORD attributes);
 // Renames the open file to `name` inside `folder` (a folder handle), or to `name` as a
 // full path in the platform's "\??\" form when `folder` is null. Never over an existing
 // name unless `replace`; a link standing at the new name is replaced, never followed.
-DWORD RenameOpenFile(HANDLE file, HANDLE folder, const std::wstring& name, bool replace);
+[[nodiscard]] DWORD RenameOpenFile(HANDLE file, HANDLE folder, const std::wstring& name, bool replace);
 // Creates `name` as a new file inside `folder`, never over anything that stands there
 // (a link included). `deleteOnClose`: the file goes with its last handle; `descriptor`:
 // its security descriptor, null for the one the folder hands down.
-DWORD CreateNewFileIn(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
+[[nodiscard]] DWORD CreateNewFileIn(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
                       UniqueFile& file, bool deleteOnClose = false, void* descriptor = nullptr);
 
 // Opens `name` inside `folder` (a folder handle) as it stands there now, whatever the
 // folder's path names meanwhile. 0, or the error (ERROR_FILE_NOT_FOUND when nothing is there).
-DWORD OpenInFolder(HANDLE folder, const std::wstring& name, ACCESS_MASK access, UniqueFile& file);
+[[nodiscard]] DWORD OpenInFolder(HANDLE folder, const std::wstring& name, ACCESS_MASK access, UniqueFile& file);
 
 // The entry `name` of the folder behind `folder`, a handle opened for listing and not yet
 // listed: its file number and attributes as the folder's own listing gives them (a link
 // shows FILE_ATTRIBUTE_REPARSE_POINT). 0, or the error (ERROR_FILE_NOT_FOUND).
-DWORD FindFolderEntry(HANDLE folder, const std::wstring& name, uint64_t& number, DWORD& attributes);
+[[nodiscard]] DWORD FindFolderEntry(HANDLE folder, const std::wstring& name, uint64_t& number, DWORD& attributes);
 
 // Equal in the file system's own letter case rules.
 bool SamePathText(const std::wstring& a, const std::wstring& b);

@@ -7,6 +7,6 @@
 namespace platform {
 
 // Enables both: 0, or the error (ERROR_NOT_ALL_ASSIGNED when the token lacks one).
-DWORD EnableBackupAndRestorePrivileges();
+[[nodiscard]] DWORD EnableBackupAndRestorePrivileges();
 
 }  // namespace platform

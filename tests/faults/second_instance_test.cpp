@@ -104,15 +104,20 @@ TEST(SecondInstance, NoObjectAnotherProgramCreatesKeepsTheRunFromItsJob) {
         ServiceSandbox sandbox;
         const std::wstring lock = sandbox.Dir() + basQuorvaneService::kInstanceLockName;
         WriteBytes(bystander, "not the service's");
-        if (way == 0) WriteBytes(lock, "");
-        if (way == 1) ASSERT_TRUE(MakeUnixLink(bystander, lock));
+        if (way == 0) {
+            WriteBytes(lock, "");
+        } else {
+            ASSERT_TRUE(MakeUnixLink(bystander, lock));
+        }
         WriteBytes(victim, "x");
         WriteBytes(sandbox.ListPath(), ListFileBytes({ListedFile(victim)}));
         sandbox.RunOnce();
         ExpectEndedStopped(sandbox);
         EXPECT_FALSE(FileExists(victim)) << "the run did not do its job";
         EXPECT_EQ(ReadBytes(bystander), "not the service's");
-        if (way == 0) EXPECT_FALSE(FileExists(lock)) << "the lock outlived the run";
+        if (way == 0) {
+            EXPECT_FALSE(FileExists(lock)) << "the lock outlived the run";
+        }
     }
 }
 
