@@ -7,6 +7,7 @@
 #include "activitylog/activity_log.h"
 #include "activitylog/log_entry.h"
 #include "fileops/checked_file.h"
+#include "fileops/wine_checks.h"
 #include "fileops/delete_file_now.h"
 #include "fileops/file_funcs.h"
 #include "pass_bench.h"

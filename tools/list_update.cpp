@@ -30,6 +30,12 @@ std::wstring SystemText(unsigned long code) {
     return text.empty() ? L"error " + std::to_wstring(code) : text;
 }
 
+std::wstring NumberAndText(unsigned long code) {
+    const std::wstring number = L"error " + std::to_wstring(code);
+    const std::wstring text = SystemText(code);
+    return text == number ? number : number + L": " + text;
+}
+
 ToolFailure FileFailure(const std::wstring& what, const std::wstring& path, unsigned long code) {
     return ToolFailure{what + L" " + path + L": " + SystemText(code)};
 }

@@ -23,6 +23,8 @@ std::wstring FullPath(const std::wstring& path);
 
 // The system's message for an error code as one line, or "error N" where it has none.
 std::wstring SystemText(unsigned long code);
+// "error 5: Access denied.", or "error 4395" where the system has no text for it.
+std::wstring NumberAndText(unsigned long code);
 
 // Serialises updates of one list file across processes, the service's rewrite of the list
 // included: the lock and the new file's name belong to the file, whatever spelling of its

@@ -8,6 +8,7 @@
 #include "platform/raised_error.h"
 #include "platform/text.h"
 #include "platform/win32.h"
+#include "tools/list_check_command.h"
 #include "tools/list_commands.h"
 #include "tools/list_update.h"
 #include "tools/log_commands.h"
@@ -52,6 +53,13 @@ const std::vector<Command>& Commands() {
         {L"list", L"verify", L"list verify FILE [--json]\r\n"
                              L"    Prints ok<TAB>N entries, or unreadable<TAB>reason<TAB>offset (exit status 1).",
          {}, {L"--json"}, ListVerify},
+        {L"list", L"check", L"list check FILE [--json]\r\n"
+                            L"    What a run of the service started now would do with each entry, changing nothing:\r\n"
+                            L"    index<TAB>flag<TAB>outcome<TAB>detail<TAB>path, the outcome one of delete, stage, boot,\r\n"
+                            L"    restart-by-path, refuse, gone, left-alone, not-acted; the detail the error that\r\n"
+                            L"    decides it (\"may change\" where it could change before a run), or -. Lines starting\r\n"
+                            L"    with # say why nothing would be acted on. Run it as an administrator.",
+         {}, {L"--json"}, ListCheck},
         {L"log", L"show", L"log show LOGFILE [--runs N] [--json]\r\n"
                           L"    Prints the last N runs of the activity log (default 1), oldest first: each run's\r\n"
                           L"    time span, whether it finished, its counts (entries left alone by their flag are\r\n"

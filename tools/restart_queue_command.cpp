@@ -16,13 +16,6 @@
 namespace quorvane_tool {
 namespace {
 
-// "error 5: Access denied.", or "error 4395" where the system has no text for it.
-std::wstring NumberAndText(unsigned long code) {
-    const std::wstring number = L"error " + std::to_wstring(code);
-    const std::wstring text = SystemText(code);
-    return text == number ? number : number + L": " + text;
-}
-
 // The service's own requests by their RequestKey: the staged names that have their record,
 // and the listed paths it requested by themselves, with the names of their records. Only
 // the records decide: a path the list names may have been queued by anyone.

@@ -98,8 +98,11 @@ bool WriteLog(std::wstring_view message, bool always) noexcept {
         // Others may read the log between entries, and so may a second writer append. A link
         // at the log's name, or a second name of another file, gets nothing: the service
         // would append its entries, the listed paths among them, to whatever it leads to.
+        // The log's final path is read at its first open of the run; a later entry that
+        // reaches the same file, by number, with one name, needs no second reading.
+        static ownfiles::KnownOwnFile known;
         const ownfiles::OwnFile file = ownfiles::OpenOrCreateOwnFile(LogFilePath(), *expected, FILE_APPEND_DATA,
-                                                                   FILE_SHARE_READ | FILE_SHARE_WRITE);
+                                                                   FILE_SHARE_READ | FILE_SHARE_WRITE, &known);
         if (file.state != ownfiles::OwnState::Opened) return false;
         DWORD written = 0;
         return platform::NativeCalls().WriteFile(file.handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,

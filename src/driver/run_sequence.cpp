@@ -70,7 +70,7 @@ void RunJob() noexcept {
         // A list that others can write is not acted on, nor even loaded.
         const std::wstring folder = AppDir();
         if (!ListIsTrusted({folder, basPendingRebootFiles::ListFilePath(), folder + fileops::kStagingFolderName,
-                            LogFilePath()})) {
+                            LogFilePath(), {}})) {
             return;
         }
         basPendingRebootFiles::Load();

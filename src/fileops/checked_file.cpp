@@ -1,21 +1,14 @@
 #include "fileops/checked_file.h"
 
+#include "fileops/wine_checks.h"
 #include "platform/long_path.h"
 #include "platform/nt_file.h"
+#include "platform/open_without_following.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 
 namespace fileops {
 namespace {
-
-// A reparse point in the last component is opened itself, never followed (Windows; Wine
-// follows it all the same, and the final path check catches it there).
-constexpr DWORD kOpenFlags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
-
-platform::UniqueFile OpenWithoutFollowing(const std::wstring& full, DWORD access) {
-    return platform::UniqueFile(platform::NativeCalls().CreateFileW(platform::LiteralForm(full).c_str(), access, platform::kShareAll, nullptr,
-                                              OPEN_EXISTING, kOpenFlags, nullptr));
-}
 
 // The path with short (8.3) names expanded; the path itself when none can be.
 std::wstring LongFormOf(const std::wstring& full) {
@@ -41,8 +34,6 @@ DWORD FinalPathIs(HANDLE handle, const std::wstring& full, bool& same) {
     return ERROR_SUCCESS;
 }
 
-bool MissingError(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
-
 CheckedFile Redirected() {
     CheckedFile result;
     result.outcome = Reached::Redirected;
@@ -50,45 +41,34 @@ CheckedFile Redirected() {
     return result;
 }
 
+// The listed-file policy on the one open that follows no link: the object at the path
+// is no link itself, and its final path is the judged path.
 CheckedFile Open(const std::wstring& full, DWORD access, bool keepFolder) {
     CheckedFile result;
-    result.handle = OpenWithoutFollowing(full, access);
-    if (!result.handle) {
-        result.error = ::GetLastError();
-        result.outcome = MissingError(result.error) ? Reached::NotFound : Reached::Failed;
-        return result;
-    }
-    DWORD attributes = 0;
-    if (const DWORD error = platform::QueryAttributes(result.handle.get(), attributes)) {
-        result.handle.reset();
-        result.error = error;
+    platform::OpenedObject opened =
+        platform::OpenWithoutFollowing(platform::LiteralForm(full), access, platform::kShareAll);
+    if (!opened.handle) {
+        result.error = opened.error;
+        result.outcome = opened.Missing() ? Reached::NotFound : Reached::Failed;
         return result;
     }
     // Opened itself, where the platform does not follow it: a link named by the path.
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return Redirected();
+    if (opened.attributes & FILE_ATTRIBUTE_REPARSE_POINT) return Redirected();
     bool same = false;
-    if (const DWORD error = FinalPathIs(result.handle.get(), full, same)) {
-        result.handle.reset();
+    if (const DWORD error = FinalPathIs(opened.handle.get(), full, same)) {
         result.error = error;
         return result;
     }
     if (!same) return Redirected();
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    result.handle = std::move(opened.handle);
+    if (opened.attributes & FILE_ATTRIBUTE_DIRECTORY) {
         result.outcome = Reached::Folder;
         if (!keepFolder) result.handle.reset();
         return result;
     }
-    if (const DWORD error = platform::QueryFileNumber(result.handle.get(), result.number)) {
-        result.handle.reset();
-        result.error = error;
-        return result;
-    }
+    result.number = opened.number;
     result.outcome = Reached::File;
-    // For Wine alone: it reads the handle's path apart from opening the file, so a folder
-    // swapped back in time for that reading passes the final path check with a file
-    // reached through the link. The file itself does not change with the swap: the path
-    // opened again must reach it. One open, only for a handle that is to change the file;
-    // on Windows the final path is the file object's own and this always holds.
+    // A handle that is to change the file: see wine_checks.h.
     if ((access & DELETE) && !PathStillReaches(ListedPath{PathKind::File, full, 0}, result)) return Redirected();
     return result;
 }
@@ -98,7 +78,7 @@ CheckedFile Open(const std::wstring& full, DWORD access, bool keepFolder) {
 ListedPath JudgePathForFileCalls(const std::wstring& text) {
     ListedPath judged = JudgeListedPath(text);
     if (judged.kind == PathKind::File && !platform::ToAnsiExact(text)) {
-        judged = ListedPath{PathKind::Refused, {}, kErrorInvalidName};
+        judged = ListedPath{PathKind::Refused, {}, kErrorInvalidName, true};
     }
     return judged;
 }
@@ -126,17 +106,6 @@ CheckedFile OpenNearestFolder(const ListedPath& path) {
         CheckedFile result = OpenCheckedFolder(folder);
         if (result.outcome != Reached::NotFound || folder.size() <= 3) return result;
     }
-}
-
-bool PathStillReaches(const ListedPath& path, const CheckedFile& file) {
-    platform::UniqueFile again = OpenWithoutFollowing(path.path, FILE_READ_ATTRIBUTES);
-    uint64_t reached = 0;
-    if (!again) {
-        // Some platforms refuse a new open of a file marked for deletion: it is still the
-        // file the handle holds, since the name has not been given to another meanwhile.
-        return ::GetLastError() == ERROR_ACCESS_DENIED;
-    }
-    return platform::QueryFileNumber(again.get(), reached) == ERROR_SUCCESS && reached == file.number;
 }
 
 DWORD MarkForDeletion(const CheckedFile& file) {

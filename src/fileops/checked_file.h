@@ -29,7 +29,8 @@ struct CheckedFile {
 
 // What the route's handles ask for: enough to mark the file for deletion, rename it into
 // the staging folder and clear the attributes that would keep the restart from deleting it.
-constexpr DWORD kRouteAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
+// Its permissions are read through it too, where a request by its path is weighed.
+constexpr DWORD kRouteAccess = DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
 
 // Opens what the judged path names without following a reparse point in its last
 // component, sharing read, write and delete, and checks that the object is no link
@@ -50,9 +51,5 @@ CheckedFile OpenNearestFolder(const ListedPath& path);
 // file): whether the file was deleted is decided by this result alone.
 [[nodiscard]] DWORD MarkForDeletion(const CheckedFile& file);
 
-// Where the platform reads a handle's path separately from opening it and deletes by
-// that path (Wine): whether the judged path, opened again now, reaches the file the
-// handle holds. On Windows it always does once the final path checked out.
-bool PathStillReaches(const ListedPath& path, const CheckedFile& file);
 
 }  // namespace fileops

@@ -74,6 +74,10 @@ wchar_t OwnDrive(const std::wstring& stagingFolder) {
     return own.size() > 2 && own[1] == L':' ? platform::AsciiUpper(own[0]) : L'\0';
 }
 
+// The design's move and delete of a pattern fail: the attribute reset meets the pattern's
+// own text and nothing is deleted. The route never searches a pattern, so every one fails.
+bool NamesPattern(const std::wstring& text) { return JudgePathForFileCalls(text).pattern; }
+
 bool OnDrive(const std::wstring& path, wchar_t drive) {
     return drive != L'\0' && path.size() > 2 && path[1] == L':' && platform::AsciiUpper(path[0]) == drive;
 }
@@ -128,6 +132,9 @@ bool cFileFuncs::DoesFileExist(std::wstring sFile) {
     const std::optional<ListedPath> path = Judge(sFile);
     if (!path) return false;
     Held opened = OpenForRoute(*path, sFile);
+    if (opened.file.outcome == Reached::File && PredictedGone(opened.file.number)) {
+        opened.file.outcome = Reached::NotFound;
+    }
     switch (opened.file.outcome) {
     case Reached::File:
         // Held for the step that follows on the same path.
@@ -147,6 +154,7 @@ bool cFileFuncs::DoesFileExist(std::wstring sFile) {
 }
 
 bool cFileFuncs::DeleteNow(const std::wstring& path) {
+    deleteError_ = 0;
     Held held = Take(path);
     if (!held.file.handle) {
         const std::optional<ListedPath> judged = Judge(path);
@@ -158,20 +166,21 @@ bool cFileFuncs::DeleteNow(const std::wstring& path) {
     // Deleted when the platform took the mark: the file goes as the handle closes, or, held
     // open by another program that shares deletion, as that program closes it.
     if (held.openError == ERROR_SUCCESS) {
-        held.markError = fileops::MarkForDeletion(held.file);
+        held.markError = MarkOrWeigh(held.file);
         if (held.markError == ERROR_SUCCESS) {
             PathCleared(held.path.path);
             return true;
         }
     }
     // Read-only, running, or in use: held for the restart's step, which acts through it.
+    deleteError_ = held.openError != ERROR_SUCCESS ? held.openError : held.markError;
     held_ = std::move(held);
     return false;
 }
 
 int32_t cFileFuncs::MoveFile2(std::wstring strSourceFile, std::wstring strDestination, bool blnReplace) {
     const std::optional<ListedPath> judged = Judge(strSourceFile);
-    if (!judged) return kSourceMissing;
+    if (!judged) return NamesPattern(strSourceFile) ? kFailed : kSourceMissing;
     const ListedPath& source = *judged;
     const CheckedFile file = OpenChecked(source, DELETE | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
     if (file.outcome == Reached::Failed) {
@@ -215,7 +224,7 @@ fileops::RequestedDeletes& cFileFuncs::Requested() {
 
 void cFileFuncs::Request(const std::wstring& full) {
     // A file that stays undeletable start after start is requested once, not once a start.
-    if (Requested().Has(full)) return;
+    if (Dry() || Requested().Has(full)) return;
     if (const DWORD error = fileops::RequestDeleteAtRestart(full)) {
         refusal_ = error;
         return;
@@ -227,9 +236,10 @@ void cFileFuncs::Request(const std::wstring& full) {
 // administrator could remove, rename or link any component of it, on the route's own
 // volume; otherwise the file is carried to the next start, where the route takes it up
 // again; where neither can be done, the error that kept it from being deleted stands.
-void cFileFuncs::RequestByPathOrCarry(const ListedPath& path, uint32_t reason, HANDLE) {
+void cFileFuncs::RequestByPathOrCarry(const ListedPath& path, uint32_t reason, HANDLE held) {
     const std::wstring sid = setup_.serviceSid.empty() ? trust::ProcessAccountSid() : setup_.serviceSid;
-    const trust::ChainFinding chain = trust::CheckPathChain(path.path, sid);
+    // The file's own permissions are read through the handle held for it: not opened again.
+    const trust::ChainFinding chain = trust::CheckPathChain(path.path, sid, held);
     // A link or mount point on the path now: nothing is asked for, nor carried.
     if (!chain.passes && chain.sid.empty() && chain.error == ERROR_SUCCESS) {
         refusal_ = fileops::kErrorReparsePointEncountered;
@@ -237,7 +247,7 @@ void cFileFuncs::RequestByPathOrCarry(const ListedPath& path, uint32_t reason, H
     }
     if (OnDrive(path.path, OwnDrive(setup_.stagingFolder)) && chain.passes) {
         // Recorded first, so that a later start takes the request back once the file is gone.
-        if (staging_ && !Requested().Has(path.path)) {
+        if (staging_ && !Dry() && !Requested().Has(path.path)) {
             if (const DWORD error = staging_->RecordPathRequest(path.path)) {
                 refusal_ = error;
                 return;
@@ -255,7 +265,7 @@ void cFileFuncs::RequestByPathOrCarry(const ListedPath& path, uint32_t reason, H
         if (reason == ERROR_SUCCESS) restartStep_ = RestartStep::Withheld;
         return;
     }
-    if (const DWORD error = carry_->Carry(path.path, reason)) {
+    if (const DWORD error = Dry() ? ERROR_SUCCESS : carry_->Carry(path.path, reason)) {
         refusal_ = error;
         return;
     }
@@ -266,6 +276,7 @@ void cFileFuncs::DeleteFileUntilReboot(std::wstring strFile) { MoveFileUntilRebo
 
 void cFileFuncs::MoveFileUntilReboot(std::wstring strSourceFile, std::optional<std::wstring> strDestination) {
     restartStep_ = RestartStep::None;
+    stageError_ = 0;
     // The file the last test found, when it was this path's and no move is asked for.
     Held held = Take(strDestination ? std::wstring() : strSourceFile);
     if (!held.file.handle) {
@@ -306,8 +317,8 @@ void cFileFuncs::MoveFileUntilReboot(std::wstring strSourceFile, std::optional<s
             if (refusal_ == ERROR_SUCCESS) restartStep_ = RestartStep::Withheld;
             return;
         }
-        if (!platform::NativeCalls().MoveFileExW(source.OpenForm().c_str(), destination.OpenForm().c_str(),
-                                                 MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        if (!Dry() && !platform::NativeCalls().MoveFileExW(source.OpenForm().c_str(), destination.OpenForm().c_str(),
+                                                           MOVEFILE_DELAY_UNTIL_REBOOT)) {
             refusal_ = ::GetLastError();
         }
         return;
@@ -317,7 +328,8 @@ void cFileFuncs::MoveFileUntilReboot(std::wstring strSourceFile, std::optional<s
     case Reached::File:
         if (held.openError == ERROR_SUCCESS && staging_) {
             std::wstring staged;
-            const DWORD error = staging_->Stage(held.file, source.path, staged);
+            const DWORD error = StageOrWeigh(held.file, source.path, staged);
+            stageError_ = error;
             if (error == ERROR_SUCCESS) {
                 Request(staged);
                 if (refusal_ == 0) restartStep_ = RestartStep::Staged;
@@ -356,7 +368,7 @@ int32_t cFileFuncs::DeleteFile(std::wstring strFile) {
     // Any error raised during the work, memory exhausted included, is a failure.
     try {
         const std::optional<ListedPath> path = Judge(strFile);
-        if (!path) return kSourceMissing;
+        if (!path) return NamesPattern(strFile) ? kFailed : kSourceMissing;
         const CheckedFile file = OpenChecked(*path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
         if (file.outcome == Reached::Failed) {
             return OpenChecked(*path, FILE_READ_ATTRIBUTES).outcome == Reached::File ? kFailed : kSourceMissing;
@@ -382,7 +394,7 @@ int32_t cFileFuncs::DeleteFile(std::wstring strFile) {
 // A request made by the listed path is taken back once its file is deleted or gone, so
 // that no old request deletes whatever stands at that path by then.
 void cFileFuncs::PathCleared(const std::wstring& full) {
-    if (!staging_) return;
+    if (!staging_ || Dry()) return;
     if (!pathRequests_) {
         pathRequests_.emplace();
         for (const fileops::PathRequest& request : staging_->PathRequests()) {
@@ -403,7 +415,15 @@ void cFileFuncs::PathCleared(const std::wstring& full) {
 void cFileFuncs::BeginPass() {
     held_ = Held();
     stagedLeft_.clear();
+    predictedGone_.clear();
     if (!staging_) return;
+    if (Dry()) {
+        // What the sweep would hand on: the staged files still there under their records.
+        for (fileops::StagedFile& staged : staging_->List()) {
+            if (staged.present) stagedLeft_.push_back(std::move(staged));
+        }
+        return;
+    }
     if (carry_) carry_->BeginPass();
     stagedLeft_ = staging_->Sweep();
     // Requests by path: the restart carried them out (no longer queued), or the file is
@@ -432,7 +452,7 @@ bool cFileFuncs::ClearStaged(const std::wstring& listedPath) {
             ++it;
             continue;
         }
-        cleared = staging_->Clear(*it, Requested()) || cleared;
+        cleared = (Dry() || staging_->Clear(*it, Requested())) || cleared;
         it = stagedLeft_.erase(it);
     }
     return cleared;
@@ -447,5 +467,30 @@ std::vector<std::wstring> cFileFuncs::StagedLeft() const {
 void cFileFuncs::EndPass() {
     held_ = Held();
     stagedLeft_.clear();
-    if (carry_) carry_->EndPass();
+    if (carry_ && !Dry()) carry_->EndPass();
+}
+
+bool cFileFuncs::PredictedGone(uint64_t number) const {
+    for (const uint64_t gone : predictedGone_) {
+        if (gone == number) return true;
+    }
+    return false;
+}
+
+// The delete mark, or, changing nothing, what it would answer: the platform refuses it for
+// a read-only file (a running program's file it refuses too, which shows only then).
+DWORD cFileFuncs::MarkOrWeigh(const CheckedFile& file) {
+    if (!Dry()) return fileops::MarkForDeletion(file);
+    DWORD attributes = 0;
+    if (const DWORD error = platform::QueryAttributes(file.handle.get(), attributes)) return error;
+    if (attributes & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
+    predictedGone_.push_back(file.number);
+    return ERROR_SUCCESS;
+}
+
+DWORD cFileFuncs::StageOrWeigh(const CheckedFile& file, const std::wstring& listedPath, std::wstring& staged) {
+    if (!Dry()) return staging_->Stage(file, listedPath, staged);
+    const DWORD error = staging_->WeighStage(file);
+    if (error == ERROR_SUCCESS) predictedGone_.push_back(file.number);
+    return error;
 }

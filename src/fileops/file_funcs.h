@@ -35,6 +35,11 @@ struct RouteSetup {
     // The account the service runs as, for judging who else could change a path (SID
     // text); empty: the account this process runs as.
     std::wstring serviceSid;
+    // Nothing is changed: each step that would change a file, the staging folder, the
+    // restart queue or the service is weighed instead, with the answer the platform would
+    // most likely give now, and a file the route would remove counts as gone for the
+    // entries after it. What a run started now would do, asked first.
+    bool changesNothing = false;
 };
 
 class cFileFuncs {
@@ -66,7 +71,8 @@ public:
 
     // Within a volume, the rename through the checked handle; to another volume, a copy
     // through handles, flushed, then the source deleted through its handle. 3 only when
-    // the file is at the destination and gone from the source.
+    // the file is at the destination and gone from the source. A pattern gives 2, every
+    // pattern, as nothing is searched: nothing moves, and LastRefusal() is 123.
     int32_t MoveFile2(std::wstring strSourceFile, std::wstring strDestination, bool blnReplace);
     int32_t MoveFile(std::wstring strSourceFile, std::wstring strDestination);
 
@@ -78,7 +84,8 @@ public:
     // No destination asks for a delete, not a move.
     void MoveFileUntilReboot(std::wstring strSourceFile, std::optional<std::wstring> strDestination);
 
-    // Deletes the file after resetting its attributes; silent in every case.
+    // Deletes the file after resetting its attributes; silent in every case. DeleteFile of
+    // a pattern gives 2, as MoveFile2 does.
     void SafeKill(std::wstring strFile);
     int32_t DeleteFile(std::wstring strFile);
 
@@ -87,6 +94,12 @@ public:
     // character, 50 another host, 4395 a redirection seen, 5 access denied...).
     uint32_t LastRefusal() const { return refusal_; }
     RestartStep LastRestartStep() const { return restartStep_; }
+    // Why the last DeleteNow left its file: the delete mark's error, or the open's (32 in
+    // use without delete sharing); 0 when it did not get that far.
+    uint32_t LastDeleteError() const { return deleteError_; }
+    // Why the last DeleteFileUntilReboot did not stage its file: the staging's error (17 on
+    // another volume); 0 when it was staged or staging was not tried.
+    uint32_t LastStageError() const { return stageError_; }
 
     // DeleteFileNow's delete: through the file the last existence test of the same path
     // held, else through a file judged and opened now. True when the platform took the
@@ -121,6 +134,11 @@ private:
     void RequestByPathOrCarry(const fileops::ListedPath& path, uint32_t reason, HANDLE handle);
     void PathCleared(const std::wstring& full);
     fileops::RequestedDeletes& Requested();
+    bool Dry() const { return setup_.changesNothing; }
+    bool PredictedGone(uint64_t number) const;
+    [[nodiscard]] DWORD MarkOrWeigh(const fileops::CheckedFile& file);
+    [[nodiscard]] DWORD StageOrWeigh(const fileops::CheckedFile& file, const std::wstring& listedPath,
+                                     std::wstring& staged);
 
     RouteSetup setup_;
     std::unique_ptr<fileops::StagingFolder> staging_;
@@ -129,6 +147,9 @@ private:
     std::optional<std::vector<std::wstring>> pathRequests_;  // the recorded requests by path, upper case
     std::vector<fileops::StagedFile> stagedLeft_;             // noted by BeginPass, not yet tried
     Held held_;
+    std::vector<uint64_t> predictedGone_;  // changesNothing: the files the route would remove
     uint32_t refusal_ = 0;
+    uint32_t deleteError_ = 0;
+    uint32_t stageError_ = 0;
     RestartStep restartStep_ = RestartStep::None;
 };

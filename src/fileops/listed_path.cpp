@@ -58,6 +58,13 @@ ListedPath Refuse(uint32_t error) {
     return judged;
 }
 
+// Refused for a pattern's characters or a stream's colon; `pattern` says which.
+ListedPath RefusePatternOrStream(std::wstring_view afterDrive) {
+    ListedPath judged = Refuse(kErrorInvalidName);
+    judged.pattern = afterDrive.find_first_of(kPatternCharacters) != std::wstring_view::npos;
+    return judged;
+}
+
 ListedPath NoFile() { return ListedPath{}; }
 
 ListedPath File(std::wstring path) {
@@ -72,7 +79,7 @@ ListedPath File(std::wstring path) {
 ListedPath JudgeLiteral(std::wstring_view rest) {
     if (rest.size() >= 4 && EqualsIgnoringAsciiCase(rest.substr(0, 4), L"UNC\\")) return Refuse(kErrorNotSupported);
     if (!IsDriveRoot(rest)) return Refuse(kErrorInvalidName);  // GLOBALROOT, Volume{...}, ...
-    if (HasPatternOrStream(rest.substr(2))) return Refuse(kErrorInvalidName);
+    if (HasPatternOrStream(rest.substr(2))) return RefusePatternOrStream(rest.substr(2));
     const auto parts = Split(rest.substr(3));
     for (size_t i = 0; i < parts.size(); ++i) {
         const std::wstring_view part = parts[i];
@@ -100,7 +107,7 @@ ListedPath JudgeDosPath(std::wstring text) {
     }
     if (!IsDriveRoot(text)) return NoFile();
     const std::wstring_view afterDrive = std::wstring_view(text).substr(2);
-    if (HasPatternOrStream(afterDrive)) return Refuse(kErrorInvalidName);
+    if (HasPatternOrStream(afterDrive)) return RefusePatternOrStream(afterDrive);
 
     const auto parts = Split(afterDrive.substr(1));
     const bool endsInSeparator = parts.back().empty();

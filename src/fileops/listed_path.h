@@ -28,6 +28,7 @@ struct ListedPath {
     // the "\\?\" form and literally after it.
     std::wstring path;
     uint32_t refusal = 0;  // for Refused: why, as a Win32 error number
+    bool pattern = false;  // Refused as a pattern: a wildcard in its text (or in its ANSI form)
 
     // The form that reaches the platform: with "\\?\" the platform takes the text as it
     // stands, so a long path works and nothing is resolved a second time.

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "fileops/arrival_checks.h"
+#include "fileops/wine_checks.h"
 #include "fileops/checked_file.h"
 #include "fileops/restart_requests.h"
 #include "platform/final_path.h"
@@ -97,20 +97,17 @@ DWORD StagingFolder::ReadText(const std::wstring& fileName, std::wstring& text) 
 }
 
 std::vector<std::wstring> StagingFolder::Names(const wchar_t* suffix) {
-    std::vector<std::wstring> names;
-    if (OpenFolder(false) != ERROR_SUCCESS) return names;
-    WIN32_FIND_DATAW found;
-    platform::UniqueFind search(
-        ::FindFirstFileW(platform::LiteralForm(folder_.FinalPath() + L"\\*" + suffix).c_str(), &found));
-    if (!search) return names;
+    std::vector<std::wstring> names, all;
+    // Through the held folder: the names are this folder's even if its path led elsewhere now.
+    if (OpenFolder(false) != ERROR_SUCCESS || platform::ListFileNames(folder_.Handle(), all) != ERROR_SUCCESS) {
+        return names;
+    }
     const size_t length = std::wcslen(suffix);
-    do {
-        const std::wstring name = found.cFileName;
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > length &&
-            name.compare(name.size() - length, length, suffix) == 0) {
+    for (const std::wstring& name : all) {
+        if (name.size() > length && name.compare(name.size() - length, length, suffix) == 0) {
             names.push_back(name.substr(0, name.size() - length));
         }
-    } while (::FindNextFileW(search.get(), &found));
+    }
     std::sort(names.begin(), names.end());  // the names begin with the time they were made
     return names;
 }
@@ -196,6 +193,21 @@ DWORD StagingFolder::Stage(const CheckedFile& file, const std::wstring& listedPa
         }
     }
     return kErrorReparsePointEncountered;
+}
+
+DWORD StagingFolder::WeighStage(const CheckedFile& file) {
+    DWORD error = OpenFolder(false);
+    ownfiles::OwnFolder parent;
+    HANDLE folder = folder_.Handle();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        error = parent.Open(FolderOf(path_));
+        folder = parent.Handle();
+    }
+    if (error != ERROR_SUCCESS) return error;
+    uint32_t fileVolume = 0, folderVolume = 0;
+    if (const DWORD failed = platform::QueryVolumeSerial(file.handle.get(), fileVolume)) return failed;
+    if (const DWORD failed = platform::QueryVolumeSerial(folder, folderVolume)) return failed;
+    return fileVolume == folderVolume ? ERROR_SUCCESS : ERROR_NOT_SAME_DEVICE;
 }
 
 std::vector<StagedFile> StagingFolder::Sweep() {

@@ -82,6 +82,11 @@ public:
     // step that failed, the file then where it was and no record left.
     [[nodiscard]] DWORD Stage(const CheckedFile& file, const std::wstring& listedPath, std::wstring& staged);
 
+    // What Stage would answer now, changing nothing: 0 when the folder opens (or could be
+    // created in the service's folder) and the file lies on its volume; 17 on another
+    // volume; or the error of the folder's opening.
+    [[nodiscard]] DWORD WeighStage(const CheckedFile& file);
+
     // Finishes what earlier runs left: a record whose file is gone goes, its request first;
     // a start type record never put in place goes. Returns the staged files that may be
     // deleted now: those whose records name them by their number.

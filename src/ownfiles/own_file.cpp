@@ -3,13 +3,12 @@
 #include "platform/final_path.h"
 #include "platform/long_path.h"
 #include "platform/nt_file.h"
+#include "platform/open_without_following.h"
 #include "platform/path_parts.h"
 #include "platform/win32.h"
 
 namespace ownfiles {
 namespace {
-
-constexpr DWORD kNoFollow = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
 
 OwnFile Failed(DWORD error) {
     OwnFile result;
@@ -24,37 +23,38 @@ OwnFile WithState(OwnState state, DWORD error = 0) {
     return result;
 }
 
-// What stands at the name, from the opened handle alone: a link opened itself (Windows),
-// a second name of a file (a hard link), or a file reached through a link (Wine follows
-// one in the last component; a folder on the path redirected).
-OwnFile Check(platform::UniqueFile handle, const std::wstring& expected, bool secondNames = false) {
-    DWORD attributes = 0;
-    if (const DWORD error = platform::QueryAttributes(handle.get(), attributes)) return Failed(error);
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return WithState(OwnState::Link, platform::kErrorReparsePointEncountered);
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return WithState(OwnState::Folder);
-    platform::StandardFacts facts;
-    if (const DWORD error = platform::QueryStandard(handle.get(), facts)) return Failed(error);
-    if (facts.links != 1 && !secondNames) return WithState(OwnState::Link, platform::kErrorReparsePointEncountered);
-    std::wstring final;
-    if (const DWORD error = platform::FinalPathOf(handle.get(), final)) return Failed(error);
-    if (!platform::SamePathText(final, expected)) return WithState(OwnState::Link, platform::kErrorReparsePointEncountered);
+// The own-file policy on the one open that follows no link. What stands at the name, from
+// the opened handle alone: a link opened itself (Windows), a second name of a file (a hard
+// link), or a file reached through a link (Wine follows one in the last component; a
+// folder on the path redirected). A file found at its expected path before needs no second
+// reading of its final path: the same number with one name is the same file.
+OwnFile Check(platform::OpenedObject opened, const std::wstring& expected, bool secondNames,
+              KnownOwnFile* known) {
+    if (!opened.handle) return opened.Missing() ? WithState(OwnState::Missing) : Failed(opened.error);
+    if (opened.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        return WithState(OwnState::Link, platform::kErrorReparsePointEncountered);
+    }
+    if (opened.attributes & FILE_ATTRIBUTE_DIRECTORY) return WithState(OwnState::Folder);
+    if (opened.links != 1 && !secondNames) return WithState(OwnState::Link, platform::kErrorReparsePointEncountered);
+    if (!known || known->number == 0 || known->number != opened.number || opened.links != 1) {
+        std::wstring final;
+        if (const DWORD error = platform::FinalPathOf(opened.handle.get(), final)) return Failed(error);
+        if (!platform::SamePathText(final, expected)) {
+            return WithState(OwnState::Link, platform::kErrorReparsePointEncountered);
+        }
+        if (known && opened.links == 1) known->number = opened.number;
+    }
     OwnFile result;
     result.state = OwnState::Opened;
-    result.handle = std::move(handle);
-    result.links = facts.links;
+    result.handle = std::move(opened.handle);
+    result.links = opened.links;
     return result;
 }
 
 OwnFile OpenExisting(const std::wstring& path, const std::wstring& expected, DWORD access, DWORD share,
-                     bool secondNames = false) {
-    platform::UniqueFile handle(platform::NativeCalls().CreateFileW(platform::ExtendedPath(path).c_str(), access | FILE_READ_ATTRIBUTES,
-                                              share, nullptr, OPEN_EXISTING, kNoFollow, nullptr));
-    if (!handle) {
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND) return WithState(OwnState::Missing);
-        return Failed(error);
-    }
-    return Check(std::move(handle), expected, secondNames);
+                     bool secondNames = false, KnownOwnFile* known = nullptr) {
+    return Check(platform::OpenWithoutFollowing(platform::ExtendedPath(path), access, share), expected, secondNames,
+                 known);
 }
 
 }  // namespace
@@ -68,18 +68,16 @@ DWORD FinalFolderPath(const std::wstring& folder, std::wstring& final) {
     return ERROR_SUCCESS;
 }
 
-OwnFile OpenOrCreateOwnFile(const std::wstring& path, const std::wstring& expected, unsigned long access,
-                            unsigned long share) {
+OwnFile OpenOrCreateOwnFile(const std::wstring& path, const std::wstring& expected, DWORD access, DWORD share,
+                            KnownOwnFile* known) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        OwnFile existing = OpenExisting(path, expected, access, share);
+        OwnFile existing = OpenExisting(path, expected, access, share, false, known);
         if (existing.state != OwnState::Missing) return existing;
         // CREATE_NEW creates nothing where a link stands, dangling or not.
-        platform::UniqueFile created(platform::NativeCalls().CreateFileW(platform::ExtendedPath(path).c_str(),
-                                                   access | FILE_READ_ATTRIBUTES, share, nullptr, CREATE_NEW,
-                                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        if (created) return Check(std::move(created), expected);
-        const DWORD error = ::GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return Failed(error);
+        platform::OpenedObject created =
+            platform::OpenWithoutFollowing(platform::ExtendedPath(path), access, share, CREATE_NEW);
+        if (created.handle) return Check(std::move(created), expected, false, known);
+        if (created.error != ERROR_FILE_EXISTS && created.error != ERROR_ALREADY_EXISTS) return Failed(created.error);
         // Another writer created it meanwhile, or a dangling link stands there: look again.
     }
     return WithState(OwnState::Link, platform::kErrorReparsePointEncountered);

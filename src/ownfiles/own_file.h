@@ -4,6 +4,7 @@
 // but they lie in a folder whose names a link could stand at: they are opened without
 // following a reparse point and used only when what was opened is a plain file with one
 // link at the path expected, and they are created new, never over a name already there.
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -30,12 +31,19 @@ struct OwnFile {
 // files in it; 0 or the error.
 [[nodiscard]] DWORD FinalFolderPath(const std::wstring& folder, std::wstring& final);
 
+// A file once found at its expected path, by its number: a caller that opens it again and
+// again (the log, once an entry) keeps one, so that an open reaching the same number with
+// one name needs no final path read.
+struct KnownOwnFile {
+    uint64_t number = 0;  // 0: none found yet
+};
+
 // Opens the existing file at `path` (any full spelling) with `access` and `share`, checked
 // to be a plain file with one link whose final path is `expected` (compared in any letter
 // case), and when nothing is there creates the file new (never through a link standing
 // at the name, dangling or not).
-OwnFile OpenOrCreateOwnFile(const std::wstring& path, const std::wstring& expected, DWORD access,
-                            DWORD share);
+OwnFile OpenOrCreateOwnFile(const std::wstring& path, const std::wstring& expected, DWORD access, DWORD share,
+                            KnownOwnFile* known = nullptr);
 
 // A folder of own files, held open: files are created in it and renamed into it through
 // this handle, so a folder swapped meanwhile is not followed.

@@ -1,9 +1,11 @@
+#include "pendinglist/cleanup_pass.h"
+
 #include <vector>
 
 #include "activitylog/activity_log.h"
+#include "activitylog/pass_lines.h"
 #include "eventlog/format_msg.h"
 #include "fileops/delete_file_now.h"
-#include "activitylog/pass_lines.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/win32.h"
 
@@ -40,86 +42,124 @@ void LogRefused(const std::wstring& path, uint32_t error) {
     basQuorvaneService::ClearError();
 }
 
-// The refused line replaces the gone or scheduled line of an entry the file operations
-// left alone although something may stand at its path.
-void Refuse(const std::wstring& path, uint32_t error, JobRecord& record) {
-    LogRefused(path, error);
-    ++record.refused;
-    if (record.refusals.size() < kRefusalsKept) record.refusals.push_back({path, error});
-}
+// The service's observer: a line for each step in the activity log, the run's counts.
+class LoggedPass final : public PassObserver {
+public:
+    explicit LoggedPass(JobRecord& record) : record_(record) {}
+
+    void Started(const std::wstring& path) override { LogStep(kLabelStart, path); }
+
+    void Ended(const std::wstring& path, const EntryStep& step) override {
+        switch (step.end) {
+        case EntryEnd::Deleted:
+            LogStep(kLabelDeleted, path);
+            ++record_.deleted;
+            break;
+        case EntryEnd::Gone:
+            LogStep(kLabelGone, path);
+            ++record_.gone;
+            break;
+        case EntryEnd::Scheduled:
+            // Staged, requested by its path, or carried to the next start, which follows
+            // the restart: the line is true in each case.
+            LogStep(kLabelScheduled, path);
+            ++record_.scheduled;
+            break;
+        case EntryEnd::Refused:
+            // The refused line replaces the gone or scheduled line of an entry the route
+            // left alone although something may stand at its path.
+            LogRefused(path, step.error);
+            ++record_.refused;
+            if (record_.refusals.size() < kRefusalsKept) record_.refusals.push_back({path, step.error});
+            break;
+        case EntryEnd::LeftAlone:
+            ++record_.leftAlone;
+            break;
+        }
+    }
+
+private:
+    JobRecord& record_;
+};
 
 }  // namespace
 
-void CleanupPass() {
-    cFileFuncs& files = Files();
-    JobRecord& record = RunRecord();
+void RunPass(PendingRebootList& list, cFileFuncs& files, PassObserver& observer) {
     // What earlier runs staged and could not delete then: each staged file deleted now
     // gets its line right after its delete, at its entry or after the last one.
     files.BeginPass();
-    PendingRebootList& list = List();
-    record.entries = static_cast<uint32_t>(list.Count());
 
     // Slots keep their numbers while entries are removed, so the walk takes up exactly
     // the entries the list held at the start, each once, in order. A removal only ever
-    // takes an entry at or before the one in hand, so every slot ahead is still valid;
-    // once the last entry is gone the storage is released and the walk ends.
+    // takes an entry at or before the one in hand, so every slot ahead is still valid, and
+    // the live slots met so far count the entry's position as the pass began; once the
+    // last entry is gone the storage is released and the walk ends.
     std::wstring path;
+    size_t position = 0;
     const size_t slots = list.Count() == 0 ? 0 : list.SlotCount();
     for (size_t slot = 0; slot < slots && slot < list.SlotCount(); ++slot) {
         if (!list.IsLiveSlot(slot)) continue;
         const PendingRebootEntry& entry = list.AtSlot(slot);
-        if (entry.Flag != 0) {
-            ++record.leftAlone;
-            continue;
-        }
-
+        EntryStep step;
+        step.index = position++;
+        step.flag = entry.Flag;
         // A copy: the lines name this path also after the entry has left the list.
         path.assign(entry.Path.data(), entry.Path.size());
-        LogStep(kLabelStart, path);
+        const auto end = [&](EntryEnd how, uint32_t error = 0) {
+            step.end = how;
+            step.error = error;
+            observer.Ended(path, step);
+        };
+        if (entry.Flag != 0) {
+            end(EntryEnd::LeftAlone);
+            continue;
+        }
+        observer.Started(path);
 
         if (!files.DoesFileExist(path)) {
             if (files.LastRefusal() != 0) {
-                Refuse(path, files.LastRefusal(), record);
+                end(EntryEnd::Refused, files.LastRefusal());
                 continue;
             }
             list.RemoveEntry(path);
-            if (files.ClearStaged(path)) {
-                LogStep(kLabelDeleted, path);
-                ++record.deleted;
-            } else {
-                LogStep(kLabelGone, path);
-                ++record.gone;
-            }
+            step.clearedStaged = files.ClearStaged(path);
+            end(step.clearedStaged ? EntryEnd::Deleted : EntryEnd::Gone);
             continue;
         }
         if (basQuorvaneService::DeleteFileNow(path, files)) {
             list.RemoveEntry(path);
-            LogStep(kLabelDeleted, path);
-            ++record.deleted;
+            end(EntryEnd::Deleted);
             continue;
         }
         // Seen redirected just before the delete: nothing is left for the restart either.
         if (files.LastRefusal() != 0) {
-            Refuse(path, files.LastRefusal(), record);
+            end(EntryEnd::Refused, files.LastRefusal());
             continue;
         }
-        // Staged, requested by its path, or carried to the next start, which follows the
-        // restart: the line is true in each case.
         files.DeleteFileUntilReboot(path);
         if (files.LastRefusal() != 0) {
-            Refuse(path, files.LastRefusal(), record);
+            end(EntryEnd::Refused, files.LastRefusal());
             continue;
         }
-        LogStep(kLabelScheduled, path);
-        ++record.scheduled;
+        end(EntryEnd::Scheduled);
     }
     for (const std::wstring& staged : files.StagedLeft()) {
         if (!files.ClearStaged(staged)) continue;
-        LogStep(kLabelStart, staged);
-        LogStep(kLabelDeleted, staged);
-        ++record.deleted;
+        observer.Started(staged);
+        EntryStep step;
+        step.end = EntryEnd::Deleted;
+        step.clearedStaged = true;
+        observer.Ended(staged, step);
     }
     files.EndPass();
+}
+
+void CleanupPass() {
+    JobRecord& record = RunRecord();
+    PendingRebootList& list = List();
+    record.entries = static_cast<uint32_t>(list.Count());
+    LoggedPass logged(record);
+    RunPass(list, Files(), logged);
 }
 
 }  // namespace basPendingRebootFiles

@@ -306,6 +306,27 @@ DWORD FindFolderEntry(HANDLE folder, const std::wstring& name, uint64_t& number,
     return ERROR_SUCCESS;
 }
 
+DWORD ListFileNames(HANDLE folder, std::vector<std::wstring>& names) {
+    names.clear();
+    std::vector<unsigned char> buffer(64 * 1024);
+    for (BOOLEAN restart = TRUE;; restart = FALSE) {
+        IoStatus io = {};
+        const LONG status = NativeCalls().NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, buffer.data(),
+                                                               static_cast<ULONG>(buffer.size()),
+                                                               kIdBothDirectoryInformation, FALSE, nullptr, restart);
+        if (status == kNoMoreFiles || (status == kNoSuchFile && restart)) return ERROR_SUCCESS;
+        if (status < 0) return ErrorOf(status);
+        for (size_t offset = 0;;) {
+            const auto* entry = reinterpret_cast<const IdBothDirectoryInformation*>(buffer.data() + offset);
+            if (!(entry->attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                names.emplace_back(entry->name, entry->nameLength / sizeof(wchar_t));
+            }
+            if (entry->next == 0) break;
+            offset += entry->next;
+        }
+    }
+}
+
 bool SamePathText(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size()) return false;
     if (a.size() * sizeof(wchar_t) > 0xFFFF) return a == b;

@@ -6,6 +6,7 @@
 // caller that checked what a handle reaches acts on exactly that.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/handles.h"
 #include "platform/win32.h"
@@ -101,6 +102,11 @@ struct FileBasics {
 // listed: its file number and attributes as the folder's own listing gives them (a link
 // shows FILE_ATTRIBUTE_REPARSE_POINT). 0, or the error (ERROR_FILE_NOT_FOUND).
 [[nodiscard]] DWORD FindFolderEntry(HANDLE folder, const std::wstring& name, uint64_t& number, DWORD& attributes);
+
+// The names of the files (not folders) in the folder behind `folder`, a handle opened for
+// listing and listed through no mask: read through the handle, so that they are the held
+// folder's names whatever its path reaches now. 0, or the error.
+[[nodiscard]] DWORD ListFileNames(HANDLE folder, std::vector<std::wstring>& names);
 
 // Equal in the file system's own letter case rules.
 bool SamePathText(const std::wstring& a, const std::wstring& b);

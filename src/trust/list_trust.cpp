@@ -33,7 +33,7 @@ ListTrust Judge(const std::wstring& path, bool isFolder, bool mayBeMissing, cons
 }  // namespace
 
 ListTrust CheckListTrust(const ServicePlaces& places) {
-    const std::wstring serviceSid = ProcessAccountSid();
+    const std::wstring serviceSid = places.serviceSid.empty() ? ProcessAccountSid() : places.serviceSid;
     std::wstring folder = places.folder;
     if (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
     const ChainFinding above = CheckFoldersAbove(folder, serviceSid);

@@ -13,6 +13,7 @@ struct ServicePlaces {
     std::wstring list;     // the list file
     std::wstring staging;  // the staging folder
     std::wstring log;      // the activity log
+    std::wstring serviceSid;  // the account the service runs as (SID text); empty: this process's
 };
 
 struct ListTrust {

@@ -6,6 +6,7 @@
 #include "platform/final_path.h"
 #include "platform/handles.h"
 #include "platform/long_path.h"
+#include "platform/open_without_following.h"
 #include "platform/nt_file.h"
 #include "platform/win32.h"
 
@@ -85,28 +86,32 @@ uint32_t FactsOf(const void* owner, const void* dacl, SecurityFacts& facts) {
 }
 
 ObjectFacts ReadObjectFacts(const std::wstring& path) {
-    ObjectFacts result;
-    const std::wstring full = WithoutTrailingBackslash(path);
     // A link in the object's place is judged as itself, never as what it points to.
-    const platform::UniqueFile object(::CreateFileW(
-        platform::LiteralForm(full).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, platform::kShareAll, nullptr,
-        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!object) {
-        result.error = ::GetLastError();
+    const platform::OpenedObject object = platform::OpenWithoutFollowing(
+        platform::LiteralForm(WithoutTrailingBackslash(path)), READ_CONTROL, platform::kShareAll);
+    if (!object.handle) {
+        ObjectFacts result;
+        result.error = object.error;
         return result;
     }
+    return ReadObjectFactsThrough(object.handle.get(), path);
+}
+
+ObjectFacts ReadObjectFactsThrough(void* object, const std::wstring& path) {
+    ObjectFacts result;
+    const std::wstring full = WithoutTrailingBackslash(path);
     DWORD attributes = 0;
-    if (const DWORD error = platform::QueryAttributes(object.get(), attributes)) {
+    if (const DWORD error = platform::QueryAttributes(object, attributes)) {
         result.error = error;
         return result;
     }
     std::wstring final;
-    result.redirected = platform::FinalPathOf(object.get(), final) != ERROR_SUCCESS ||
+    result.redirected = platform::FinalPathOf(object, final) != ERROR_SUCCESS ||
                         !platform::SamePathText(final, full);
     PSID owner = nullptr;
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const DWORD status = ::GetSecurityInfo(object.get(), SE_FILE_OBJECT,
+    const DWORD status = ::GetSecurityInfo(object, SE_FILE_OBJECT,
                                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                                            &owner, nullptr, &dacl, nullptr, &descriptor);
     if (status != ERROR_SUCCESS) {

@@ -30,6 +30,10 @@ ObjectFacts ReadObjectFacts(const std::wstring& path);
 // the error of the walk. Pointers, so that this header needs no windows.h.
 uint32_t FactsOf(const void* owner, const void* dacl, SecurityFacts& facts);
 
+// The same through a handle held already (opened with READ_CONTROL, following no link),
+// for the object at `path`.
+ObjectFacts ReadObjectFactsThrough(void* object, const std::wstring& path);  // a HANDLE
+
 // What the judgements read through. Wine derives every descriptor from Unix mode bits, so
 // a test puts in descriptors that only Windows has: inherit-only, deny and Creator Owner
 // entries, the real defaults of a Windows installation.

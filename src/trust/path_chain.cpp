@@ -18,7 +18,7 @@ ChainFinding Failed(std::wstring object, std::wstring sid = {}, uint32_t rights 
     return finding;
 }
 
-ChainFinding Walk(const std::wstring& path, const std::wstring& serviceSid, bool judgeObject) {
+ChainFinding Walk(const std::wstring& path, const std::wstring& serviceSid, bool judgeObject, HANDLE object) {
     const std::vector<std::wstring> components = ChainComponents(path);
     if (components.empty()) return Failed(path);
     const size_t walked = judgeObject ? components.size() : components.size() - 1;
@@ -29,7 +29,8 @@ ChainFinding Walk(const std::wstring& path, const std::wstring& serviceSid, bool
     ChainFinding stopped;
     stopped.passes = true;
     for (size_t i = 0; i < walked; ++i) {
-        const ObjectFacts facts = ReadObject(components[i]);
+        const ObjectFacts facts = object && i + 1 == components.size() ? ReadObjectFactsThrough(object, components[i])
+                                                                         : ReadObject(components[i]);
         if (i > 0 && facts.Missing()) {
             tailMissing = true;
             break;
@@ -54,12 +55,12 @@ ChainFinding Walk(const std::wstring& path, const std::wstring& serviceSid, bool
 
 }  // namespace
 
-ChainFinding CheckPathChain(const std::wstring& path, const std::wstring& serviceSid) {
-    return Walk(path, serviceSid, true);
+ChainFinding CheckPathChain(const std::wstring& path, const std::wstring& serviceSid, void* object) {
+    return Walk(path, serviceSid, true, object);
 }
 
 ChainFinding CheckFoldersAbove(const std::wstring& path, const std::wstring& serviceSid) {
-    return Walk(path, serviceSid, false);
+    return Walk(path, serviceSid, false, nullptr);
 }
 
 }  // namespace trust

@@ -21,7 +21,9 @@ struct ChainFinding {
 // Each component, the root first, is opened without following a link and judged by the
 // chain rule (chain_rule.h). A component that is a reparse point, or whose own path is not
 // the one it was opened by (a link Wine followed, a short name), fails with no account.
-ChainFinding CheckPathChain(const std::wstring& path, const std::wstring& serviceSid);
+// `object`, when given, is a HANDLE to the object itself held already (READ_CONTROL): it is
+// read through that handle rather than opened once more.
+ChainFinding CheckPathChain(const std::wstring& path, const std::wstring& serviceSid, void* object = nullptr);
 
 // The folders that hold `path`'s object, judged as CheckPathChain judges them; the object
 // itself is not looked at.

@@ -124,9 +124,12 @@ TEST_F(FileFuncs, APatternNamesNoFileAndReachesNoneOfItsMatches) {
     for (const std::wstring& pattern : {dir / L"vict*.tmp", dir / L"victi?.tmp", dir / L"*.d", dir / L"v<.tmp"}) {
         SCOPED_TRACE(testing::PrintToString(pattern));
         EXPECT_FALSE(files.DoesFileExist(pattern));
-        EXPECT_EQ(files.DeleteFile(pattern), cFileFuncs::kSourceMissing);
+        // The design's failure: nothing deleted, nothing moved, the refusal a pattern's.
+        EXPECT_EQ(files.DeleteFile(pattern), cFileFuncs::kFailed);
+        EXPECT_EQ(files.LastRefusal(), 123u);
         EXPECT_FALSE(DeleteFileNow(pattern));
-        EXPECT_EQ(files.MoveFile2(pattern, dir / L"moved.tmp", true), cFileFuncs::kSourceMissing);
+        EXPECT_EQ(files.MoveFile2(pattern, dir / L"moved.tmp", true), cFileFuncs::kFailed);
+        EXPECT_EQ(files.LastRefusal(), 123u);
         EXPECT_EQ(files.MoveFile(matched, pattern), cFileFuncs::kFailed) << "nor as a destination";
         files.SafeKill(pattern);
         files.DeleteFileUntilReboot(pattern);
@@ -145,9 +148,11 @@ TEST_F(FileFuncs, APathTheCodePageCannotHoldNamesNoFile) {
     const std::wstring lookalike = MakeFile(L"Ayz.tmp", "keep too");
     for (const std::wstring& path : {dir / L"a\x0E01" L"b.tmp", dir / L"\x0100yz.tmp"}) {
         EXPECT_FALSE(files.DoesFileExist(path));
-        EXPECT_EQ(files.DeleteFile(path), cFileFuncs::kSourceMissing);
+        // Its ANSI form is a pattern: the pattern's result.
+        EXPECT_EQ(files.DeleteFile(path), cFileFuncs::kFailed);
         EXPECT_FALSE(DeleteFileNow(path));
-        EXPECT_EQ(files.MoveFile2(path, dir / L"moved.tmp", true), cFileFuncs::kSourceMissing);
+        EXPECT_EQ(files.MoveFile2(path, dir / L"moved.tmp", true), cFileFuncs::kFailed);
+        EXPECT_EQ(files.LastRefusal(), 123u);
         EXPECT_EQ(files.MoveFile(neighbour, path), cFileFuncs::kFailed) << "nor as a destination";
         files.SafeKill(path);
         files.DeleteFileUntilReboot(path);

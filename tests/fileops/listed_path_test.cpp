@@ -111,6 +111,15 @@ TEST(ListedPath, PatternsAndControlCharactersAreRefused) {
     });
 }
 
+TEST(ListedPath, OnlyAWildcardMarksAPattern) {
+    for (const wchar_t* text : {L"C:\\T\\w?ld.tmp", L"\\\\?\\C:\\T\\*.tmp", L"C:\\T\\a<b"}) {
+        EXPECT_TRUE(JudgeListedPath(text).pattern) << text;
+    }
+    for (const wchar_t* text : {L"C:\\T\\a.tmp:stream", L"C:\\T\\tab\there", L"C:\\T\\NUL", L"C:\\T\\a.tmp"}) {
+        EXPECT_FALSE(JudgeListedPath(text).pattern) << text;
+    }
+}
+
 TEST(ListedPath, PathsThatAreNotFullyQualifiedOrHoldANulNameNoFile) {
     ExpectRows({
         {L"", N, nullptr, 0},

@@ -95,7 +95,7 @@ TEST_F(PathChain, ALinkOnThePathAnotherOwnerOrAnUnreadableFolderFailsIt) {
 TEST_F(PathChain, TheServicesPlacesAreRefusedWhereTheirModeBitsLetOthersWrite) {
     const auto places = [](const std::wstring& folder) {
         return ServicePlaces{folder + L"\\", folder + L"\\list.dat", folder + L"\\QuorvaneStaging",
-                             folder + L"\\log.txt"};
+                             folder + L"\\log.txt", {}};
     };
     const std::wstring inOpen = open + L"\\svc";
     const std::wstring inClosed = closed + L"\\svc";

@@ -1,9 +1,11 @@
-#include "fileops/arrival_checks.h"
+#include "fileops/wine_checks.h"
 
+#include "fileops/checked_file.h"
 #include "fileops/listed_path.h"
 #include "platform/handles.h"
 #include "platform/long_path.h"
 #include "platform/nt_file.h"
+#include "platform/open_without_following.h"
 
 namespace fileops {
 namespace {
@@ -13,17 +15,26 @@ constexpr int kRenameTries = 400;
 
 }  // namespace
 
+bool PathStillReaches(const ListedPath& path, const CheckedFile& file) {
+    const platform::OpenedObject again =
+        platform::OpenWithoutFollowing(platform::LiteralForm(path.path), 0, platform::kShareAll);
+    // Some platforms refuse a new open of a file marked for deletion: it is still the file
+    // the handle holds, since the name has not been given to another meanwhile.
+    if (!again.handle) return again.error == ERROR_ACCESS_DENIED;
+    return again.number == file.number;
+}
+
 bool FolderIsNamedByItsPath(HANDLE folder, const std::wstring& folderPath) {
     if (folderPath.size() <= 3) return true;
     uint64_t held = 0;
     if (platform::QueryFileNumber(folder, held) != ERROR_SUCCESS) return false;
     // A handle of its own for the listing: a folder's handle lists by the first name asked.
-    platform::UniqueFile parent(::CreateFileW(platform::LiteralForm(FolderOf(folderPath)).c_str(),
-                                              FILE_LIST_DIRECTORY | SYNCHRONIZE, platform::kShareAll, nullptr,
-                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const platform::OpenedObject parent = platform::OpenWithoutFollowing(
+        platform::LiteralForm(FolderOf(folderPath)), FILE_LIST_DIRECTORY | SYNCHRONIZE, platform::kShareAll);
     uint64_t number = 0;
     DWORD attributes = 0;
-    return parent && platform::FindFolderEntry(parent.get(), LeafOf(folderPath), number, attributes) == ERROR_SUCCESS &&
+    return parent.handle &&
+           platform::FindFolderEntry(parent.handle.get(), LeafOf(folderPath), number, attributes) == ERROR_SUCCESS &&
            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && number == held;
 }
 
