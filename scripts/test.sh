@@ -1,12 +1,32 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the x64 and x86 Windows builds, the import check of
-# both, the x64 tests under Wine (its own prefix, display and code page), the x86 tests where
-# a 32-bit Wine works, a selection of the x64 tests again with Wine reporting XP x64 / Server
-# 2003, then the host build of the code free of windows.h. A failed import check is reported
-# at the end, after every test has run.
+#   scripts/test.sh            builds everything and runs every test
+#   scripts/test.sh --quick    the edit-and-test loop: the layer check, the host tests and the
+#                              x64 tests labelled quick (no whole runs of the service, faults,
+#                              packaging or crash campaign), building only what they need
+#
+# Every test: the layer check, the x64 and x86 builds, the import check of both, the x64
+# tests under Wine (its own prefix, display and code page), the x86 tests where a 32-bit
+# Wine works, a selection of the x64 tests again with Wine reporting XP x64 / Server 2003,
+# the host build of the code free of windows.h, and the fuzzer. A failed import check is
+# reported at the end, after every test has run.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/.." && pwd -P)
 cd "$root"
+
+quick=false
+case "${1:-}" in
+  "") ;;
+  --quick) quick=true ;;
+  *) sed -n '2,5s/^# \{0,1\}//p' "$0" >&2; exit 2 ;;
+esac
+started=$SECONDS
+# Folders made by the runs (the build tree, the service folders of the tests) must not be
+# writable by others, or the service's trust gate refuses them.
+umask 022
+# One compile or link per core: the static test programs' links are large.
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
+
+scripts/check-layers.sh
 
 # The x64 tests that run once more in a prefix where Wine reports winxp64 (5.2 build 3790,
 # Service Pack 2): full service runs under the service control manager (a deleted file, a
@@ -17,16 +37,6 @@ xp_mode_tests=(service_run_tests cleanup_run_tests pendinglist_tests fileops_tes
                link_fault_tests quorvane_tool_tests os_version_tests)
 
 scripts/setup.sh
-
-cmake --preset windows >/dev/null
-cmake --build --preset windows
-cmake --preset windows-x86 >/dev/null
-cmake --build --preset windows-x86
-
-import_check_failed=()
-scripts/check-imports.sh build/windows/bin x64 || import_check_failed+=(x64)
-scripts/check-imports.sh build/windows-x86/bin x86 || import_check_failed+=(x86)
-
 source scripts/wine-env.sh
 # fresh_prefix DIR: a test prefix with its server kept up, stopped on any exit until
 # end_prefix; what a killed run left undone goes first.
@@ -43,6 +53,30 @@ end_prefix() {
   wine_env_stop
   trap - EXIT
 }
+
+if $quick; then
+  # The host tests first: they build and run in well under a minute.
+  cmake --preset native >/dev/null
+  cmake --build --preset native --target quorvane_quick_tests
+  ctest --preset native -j2 -L quick
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows --target quorvane_quick_tests
+  fresh_prefix "$root/build/windows/wineprefix-test"
+  ctest --preset windows -j2 -L quick
+  end_prefix
+  echo "test: the quick tests passed in $((SECONDS - started)) s (scripts/test.sh runs every test)"
+  exit 0
+fi
+
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+cmake --preset windows-x86 >/dev/null
+cmake --build --preset windows-x86
+
+import_check_failed=()
+scripts/check-imports.sh build/windows/bin x64 || import_check_failed+=(x64)
+scripts/check-imports.sh build/windows-x86/bin x86 || import_check_failed+=(x86)
+
 fresh_prefix "$root/build/windows/wineprefix-test"
 ctest --preset windows -j2
 
