@@ -21,29 +21,35 @@ declare -A below=(
   [tools]="platform ownfiles errortext activitylog trust fileops service osversion pendinglist eventlog driver"
 )
 
-# The layer of a path under src/ or tools/ ("eventlog/format_msg.h" is errortext's).
+# The layer of a path under src/ or tools/ ("eventlog/format_msg.h" is errortext's), into
+# $layer: no subshell, since it runs for every include and the test command runs this each time.
 layer_of() {
   case "$1" in
-    eventlog/format_msg.*|eventlog/format_msg_calls.h|eventlog/message_source.*) echo errortext ;;
-    *) echo "${1%%/*}" ;;
+    eventlog/format_msg.*|eventlog/format_msg_calls.h|eventlog/message_source.*) layer=errortext ;;
+    *) layer=${1%%/*} ;;
   esac
 }
 
 offences=0
+include_re='^#include "([^"]+)"'
 while IFS= read -r file; do
-  own=$(layer_of "${file#src/}")
+  layer_of "${file#src/}"
+  own=$layer
   [ -n "${below[$own]+x}" ] || continue
   while IFS=: read -r line text; do
-    included=$(sed -E 's/^#include "([^"]+)".*/\1/' <<<"$text")
+    [[ "$text" =~ $include_re ]] || continue
+    included=${BASH_REMATCH[1]}
     [[ "$included" == */* ]] || continue
-    layer=$(layer_of "$included")
+    layer_of "$included"
     [ -n "${below[$layer]+x}" ] || continue
     if [ "$layer" != "$own" ] && [[ " ${below[$own]} " != *" $layer "* ]]; then
       echo "check-layers: $file:$line: $own includes $included ($layer is not below it)" >&2
       offences=$((offences + 1))
     fi
   done < <(grep -n '^#include "' "$file" || true)
-done < <(git ls-files 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h')
+# find, not git: the test command may run it in a copy of the tree without .git, and a new
+# file counts before it is added.
+done < <(find src tools -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 
 if [ "$offences" -gt 0 ]; then
   echo "check-layers: $offences includes reach up or across" >&2

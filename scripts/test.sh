@@ -1,12 +1,32 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the x64 and x86 Windows builds, the import check of
-# both, the x64 tests under Wine (its own prefix, display and code page), the x86 tests where
-# a 32-bit Wine works, a selection of the x64 tests again with Wine reporting XP x64 / Server
-# 2003, then the host build of the code free of windows.h. A failed import check is reported
-# at the end, after every test has run.
+#   scripts/test.sh            builds everything and runs every test
+#   scripts/test.sh --quick    the edit-and-test loop: the layer check, the host tests and the
+#                              x64 tests labelled quick (no whole runs of the service, faults,
+#                              packaging or crash campaign), building only what they need
+#
+# Every test: the layer check, the x64 build, the x86 service and tool, the import check of
+# both, the x64 tests under Wine (its own prefix, display and code page), the x86 test
+# programs built and run where a 32-bit Wine works, a selection of the x64 tests again with
+# Wine reporting XP x64 / Server 2003, the host build of the code free of windows.h, and the
+# fuzzer. A failed import check is reported at the end, after every test has run.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/.." && pwd -P)
 cd "$root"
+
+quick=false
+case "${1:-}" in
+  "") ;;
+  --quick) quick=true ;;
+  *) sed -n '2,5s/^# \{0,1\}//p' "$0" >&2; exit 2 ;;
+esac
+started=$SECONDS
+# Folders made by the runs (the build tree, the service folders of the tests) must not be
+# writable by others, or the service's trust gate refuses them.
+umask 022
+# One compile or link per core: the static test programs' links are large.
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
+
+scripts/check-layers.sh
 
 # The x64 tests that run once more in a prefix where Wine reports winxp64 (5.2 build 3790,
 # Service Pack 2): full service runs under the service control manager (a deleted file, a
@@ -17,16 +37,6 @@ xp_mode_tests=(service_run_tests cleanup_run_tests pendinglist_tests fileops_tes
                link_fault_tests quorvane_tool_tests os_version_tests)
 
 scripts/setup.sh
-
-cmake --preset windows >/dev/null
-cmake --build --preset windows
-cmake --preset windows-x86 >/dev/null
-cmake --build --preset windows-x86
-
-import_check_failed=()
-scripts/check-imports.sh build/windows/bin x64 || import_check_failed+=(x64)
-scripts/check-imports.sh build/windows-x86/bin x86 || import_check_failed+=(x86)
-
 source scripts/wine-env.sh
 # fresh_prefix DIR: a test prefix with its server kept up, stopped on any exit until
 # end_prefix; what a killed run left undone goes first.
@@ -43,6 +53,32 @@ end_prefix() {
   wine_env_stop
   trap - EXIT
 }
+
+if $quick; then
+  # The host tests first: they build and run in well under a minute.
+  cmake --preset native >/dev/null
+  cmake --build --preset native --target quorvane_quick_tests
+  ctest --preset native -j2 -L quick
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows --target quorvane_quick_tests
+  fresh_prefix "$root/build/windows/wineprefix-test"
+  ctest --preset windows -j2 -L quick
+  end_prefix
+  echo "test: the quick tests passed in $((SECONDS - started)) s (scripts/test.sh runs every test)"
+  exit 0
+fi
+
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+# The x86 service and tool everywhere, for their import check and the x86 package; the x86
+# test programs only where they can run (below).
+cmake --preset windows-x86 >/dev/null
+cmake --build --preset windows-x86 --target QuorvaneService QuorvaneTool
+
+import_check_failed=()
+scripts/check-imports.sh build/windows/bin x64 || import_check_failed+=(x64)
+scripts/check-imports.sh build/windows-x86/bin x86 || import_check_failed+=(x86)
+
 fresh_prefix "$root/build/windows/wineprefix-test"
 ctest --preset windows -j2
 
@@ -55,21 +91,22 @@ WINEDEBUG=err+all timeout 60 wine "$probe_dir/probe.exe" >"$probe_dir/out.txt" 2
 end_prefix
 
 if [ "$(tr -d '\r' <"$probe_dir/out.txt")" = "32-bit ok" ]; then
+  cmake --build --preset windows-x86
   fresh_prefix "$root/build/windows-x86/wineprefix-test"
   ctest --preset windows-x86 -j2
   end_prefix
 else
   why=$(grep -m1 -E "wine32 is missing|load_wow64_ntdll|Exec format error" "$probe_dir/err.txt" || true)
   kernel=$(dmesg 2>/dev/null | grep -m1 -o "32-bit emulation disabled" || true)
-  echo "test: SKIPPED the x86 tree's Windows tests: a 32-bit program does not run under this Wine."
+  echo "test: SKIPPED the x86 tests, their programs not built: a 32-bit program does not run under this Wine."
   echo "test:   Wine said: ${why:-nothing, and the probe printed nothing}"
   [ -z "$kernel" ] || echo "test:   The kernel says: $kernel."
   if [ "$(dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null || true)" != "install ok installed" ]; then
-    echo "test:   wine32 is not installed; do not install it where the kernel has no 32-bit" \
-         "emulation: every wine command then fails."
+    echo "test:   wine32 is not installed (scripts/setup.sh does not install it); do not install" \
+         "it where the kernel has no 32-bit emulation: every wine command then fails."
   fi
-  echo "test:   The x86 tree was built and its imports checked; its tests need a machine whose" \
-       "Wine runs 32-bit programs."
+  echo "test:   The x86 QuorvaneService and QuorvaneTool were built and their imports checked;" \
+       "the x86 tests need a machine whose Wine runs 32-bit programs."
 fi
 
 # The selection again, with Wine reporting XP x64 / Server 2003 SP2. Wine still exports the

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "activitylog/app_texts.h"
 #include "platform/handles.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 #include "support/log_reader.h"
+#include "support/log_texts.h"
 #include "support/test_files.h"
 
 namespace basQuorvaneService {
@@ -103,7 +103,7 @@ TEST_F(ActivityLog, HeaderNamesTheRecordedFailure) {
 
 TEST_F(ActivityLog, TextIsWrittenInTheAnsiCodePage) {
     ASSERT_EQ(::GetACP(), 936u) << "the tests run under the Chinese code page (scripts/test.sh)";
-    ASSERT_TRUE(WriteLog(std::wstring(ApplicationTitle) + kTextCleanupDone, true));
+    ASSERT_TRUE(WriteLog(testing_support::TitledText(testing_support::texts::kCleanupDone), true));
     const auto entries = ParseLog(ReadBytes(LogFilePath()));
     ASSERT_EQ(entries.size(), 1u);
     // GBK: 清 C7E5, 除 B3FD, 模 C4A3, 块 BFE9, 完 CDEA, 成 B3C9

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "activitylog/activity_log.h"
-#include "activitylog/app_texts.h"
 #include "trust/list_trust_gate.h"
 #include "driver/run_sequence.h"
 #include "eventlog/format_msg.h"
@@ -15,6 +14,7 @@
 #include "platform/win32.h"
 #include "support/list_writer.h"
 #include "support/log_reader.h"
+#include "support/pass_lines.h"
 #include "support/sddl_facts.h"
 #include "support/test_files.h"
 #include "support/unix_side.h"
@@ -94,9 +94,6 @@ protected:
         seamFacts = std::move(facts);
         trust::ReadObject = &ReadThroughSeam;
     }
-    static std::string Titled(const std::wstring& text) {
-        return Ansi(std::wstring(ApplicationTitle) + text);
-    }
     static std::string Header(uint32_t error) {
         return "0:" + std::to_string(error) + ":" +
                Ansi(modFormatMsg::SystemErrorText(static_cast<int32_t>(error)));
@@ -106,9 +103,9 @@ protected:
     void ExpectRefused(const std::wstring& object, uint32_t error) {
         const auto entries = ParseLog(ReadBytes(LogFilePath()));
         ASSERT_EQ(entries.size(), 2u);
-        EXPECT_EQ(entries[0].message, Titled(kTextLoadingList));
+        EXPECT_EQ(entries[0].message, Titled(texts::kLoadingList));
         EXPECT_EQ(entries[0].errorPart, "0:0:");
-        EXPECT_EQ(entries[1].message, Titled(std::wstring(kTextUntrustedList) + object));
+        EXPECT_EQ(entries[1].message, Titled(std::wstring(texts::kUntrustedList) + object));
         EXPECT_EQ(entries[1].errorPart, Header(error));
         EXPECT_EQ(CurrentError.Number, 0) << "the refusal stayed recorded after its entry";
         EXPECT_EQ(ReadBytes(ListFilePath()), listBytes);
@@ -191,9 +188,9 @@ TEST_F(ListTrustRun, UnderWinesOwnDescriptorsTheRunActsOnItsList) {
     RunJob();
     const auto messages = Messages(ParseLog(ReadBytes(LogFilePath())));
     ASSERT_EQ(messages.size(), 5u);
-    EXPECT_EQ(messages[0], Titled(kTextLoadingList));
-    EXPECT_EQ(messages[1], Titled(kTextPreparingList));
-    EXPECT_EQ(messages[4], Titled(kTextCleanupDone));
+    EXPECT_EQ(messages[0], Titled(texts::kLoadingList));
+    EXPECT_EQ(messages[1], Titled(texts::kPreparingList));
+    EXPECT_EQ(messages[4], Titled(texts::kCleanupDone));
     EXPECT_FALSE(FileExists(victim));
     EXPECT_TRUE(LastTrustVerdict().trusted);
     EXPECT_EQ(LastTrustVerdict().object, L"");

@@ -6,12 +6,12 @@
 #include <stdexcept>
 
 #include "activitylog/activity_log.h"
-#include "activitylog/app_texts.h"
 #include "driver/run_sequence.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/win32.h"
 #include "support/failing_allocations.h"
 #include "support/log_reader.h"
+#include "support/pass_lines.h"
 #include "support/test_files.h"
 
 namespace basQuorvaneService {
@@ -19,6 +19,8 @@ namespace {
 
 using testing_support::Ansi;
 using testing_support::ParseLog;
+using testing_support::Titled;
+namespace texts = testing_support::texts;
 using testing_support::ReadBytes;
 
 // RunJob loads the real list beside the test executable (missing: created empty) and
@@ -40,9 +42,6 @@ protected:
         DebugMode = false;
         ClearError();
     }
-    static std::string Titled(const wchar_t* text) {
-        return Ansi(std::wstring(ApplicationTitle) + text);
-    }
 };
 
 TEST_F(RunJobTest, AThrowingPassEndsTheJobWithARunEntryNamingTheFailure) {
@@ -60,8 +59,8 @@ TEST_F(RunJobTest, AThrowingPassEndsTheJobWithARunEntryNamingTheFailure) {
         RunJob();
         const auto entries = ParseLog(ReadBytes(LogFilePath()));
         ASSERT_EQ(entries.size(), 3u);
-        EXPECT_EQ(entries[0].message, Titled(kTextLoadingList));
-        EXPECT_EQ(entries[1].message, Titled(kTextPreparingList));
+        EXPECT_EQ(entries[0].message, Titled(texts::kLoadingList));
+        EXPECT_EQ(entries[1].message, Titled(texts::kPreparingList));
         EXPECT_EQ(entries[2].message, "(QuorvaneService.Run)");
         EXPECT_EQ(entries[2].errorPart, c.header);
         EXPECT_EQ(CurrentError.Number, 0) << "the failure stayed recorded after its entry";
@@ -87,8 +86,8 @@ TEST_F(RunJobTest, WhenMemoryHasRunOutTheEntriesAreLostAndNothingLeaves) {
     EXPECT_EQ(CurrentError.Number, 0);
 
     const auto messages = testing_support::Messages(ParseLog(ReadBytes(LogFilePath())));
-    EXPECT_EQ(messages, (std::vector<std::string>{"after", Titled(kTextLoadingList),
-                                                  Titled(kTextPreparingList)}));
+    EXPECT_EQ(messages, (std::vector<std::string>{"after", Titled(texts::kLoadingList),
+                                                  Titled(texts::kPreparingList)}));
 }
 
 }  // namespace

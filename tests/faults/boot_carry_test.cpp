@@ -7,7 +7,6 @@
 
 #include <algorithm>
 
-#include "activitylog/app_texts.h"
 #include "driver/instance_lock.h"
 #include "fault_support.h"
 #include "platform/handles.h"
@@ -41,7 +40,7 @@ DWORD StartType() {
 std::vector<std::vector<std::string>> Runs() {
     std::vector<std::vector<std::string>> runs;
     for (const std::string& message : Messages(ParseLog(ReadBytes(kService + L"QuorvaneServiceLog.txt")))) {
-        if (message == Titled(basQuorvaneService::kTextLoadingList)) runs.emplace_back();
+        if (message == Titled(texts::kLoadingList)) runs.emplace_back();
         if (!runs.empty()) runs.back().push_back(message);
     }
     return runs;
@@ -60,7 +59,7 @@ bool WaitForRuns(size_t count, unsigned timeoutMs) {
                              status.dwCurrentState == SERVICE_STOPPED;
         const auto runs = Runs();
         if (stopped && !IsInstanceRunning(kService) && runs.size() >= count &&
-            runs.back().back() == Titled(basQuorvaneService::kTextStopped)) {
+            runs.back().back() == Titled(texts::kStopped)) {
             return true;
         }
         if (::GetTickCount() - start > timeoutMs) return false;

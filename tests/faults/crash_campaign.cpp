@@ -24,7 +24,6 @@
 #include <string>
 #include <vector>
 
-#include "activitylog/app_texts.h"
 #include "driver/instance_lock.h"
 #include "fault_support.h"
 #include "fileops/restart_queue_text.h"
@@ -217,7 +216,7 @@ int Run() {
 // The runs of the log, each the messages from its loading entry on.
 std::vector<std::vector<std::string>> Runs(const std::vector<LogEntryBytes>& entries) {
     std::vector<std::vector<std::string>> runs;
-    const std::string loading = fault_support::Titled(basQuorvaneService::kTextLoadingList);
+    const std::string loading = Titled(texts::kLoadingList);
     for (const std::string& message : Messages(entries)) {
         if (message == loading) runs.emplace_back();
         if (!runs.empty()) runs.back().push_back(message);
@@ -339,11 +338,11 @@ int Check(int seed, unsigned long cut, bool booted) {
     for (const Listed& entry : Entries(seed)) {
         if (entry.bytes.empty() || entry.flag != 0 || Damaged(seed) || runs.empty()) continue;
         const auto& last = runs.back();
-        const bool goneNow = std::find(last.begin(), last.end(), fault_support::Gone(entry.path)) != last.end();
+        const bool goneNow = std::find(last.begin(), last.end(), Gone(entry.path)) != last.end();
         bool deletedLogged = false;
         for (const auto& run : runs) {
             deletedLogged = deletedLogged ||
-                            std::find(run.begin(), run.end(), fault_support::Deleted(entry.path)) != run.end();
+                            std::find(run.begin(), run.end(), Deleted(entry.path)) != run.end();
         }
         if (!goneNow || deletedLogged) continue;
         // A boot carries out the restart queue: a staged file goes there, as requested.
@@ -425,7 +424,7 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"wait" && argc > 2) {
         // Until the log holds that many finished runs, the last one the boot started.
         const size_t runs = std::wcstoul(argv[2], nullptr, 10);
-        const std::string stopped = fault_support::Titled(basQuorvaneService::kTextStopped);
+        const std::string stopped = Titled(texts::kStopped);
         for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start < 180000; ::Sleep(100)) {
             const auto messages = Messages(ParseLog(ReadBytes(kLog)));
             if (static_cast<size_t>(std::count(messages.begin(), messages.end(), stopped)) >= runs && WaitStopped(1000)) return 0;
@@ -435,7 +434,7 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"runs") {
         const auto messages = Messages(ParseLog(ReadBytes(kLog)));
         std::printf("%d\n", static_cast<int>(std::count(messages.begin(), messages.end(),
-                                                          fault_support::Titled(basQuorvaneService::kTextStopped))));
+                                                          Titled(texts::kStopped))));
         return 0;
     }
     if (command == L"starttype") {

@@ -120,8 +120,8 @@ TEST_F(HostilePaths, EachEntryReachesExactlyTheFileItNamesOrNone) {
     Add(L"\\\\?\\" + Listed(L"\\\\?\\" + dir + L"nul").substr(4), Outcome::Deleted);
 
     // A path that would forge entries in the log.
-    const std::wstring forged = dir + L"victim1.tmp\r\n2026/1/1 0:00:00\t0:0:\r\nVarnholt－Zintra(Quorvane)"
-                                      L"完成清除文件：C:\\windows\\system32\\kernel32.dll";
+    const std::wstring forged = dir + L"victim1.tmp\r\n2026/1/1 0:00:00\t0:0:\r\n" +
+                                PassText(texts::kDeletedLabel, L"C:\\windows\\system32\\kernel32.dll");
     Add(forged, Outcome::Refused, kInvalidName);
 
     // A NUL inside: the narrow calls would see only the part before it.

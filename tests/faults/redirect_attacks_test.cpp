@@ -10,7 +10,6 @@
 #include <map>
 #include <set>
 
-#include "activitylog/app_texts.h"
 #include "fault_support.h"
 #include "platform/handles.h"
 #include "platform/text.h"
@@ -103,7 +102,7 @@ TEST_F(Attack, ASecondNameOfTheListedFileChangesNothingOfTheStaging) {
     WriteBytes(sandbox.ListPath(), ListFileBytes({{listed}}));
     sandbox.RunOnce();
     ExpectEndedStopped(sandbox);
-    EXPECT_EQ(Messages(ParseLog(sandbox.ReadLog())).back(), Titled(basQuorvaneService::kTextStopped));
+    EXPECT_EQ(Messages(ParseLog(sandbox.ReadLog())).back(), Titled(texts::kStopped));
     ASSERT_EQ(sandbox.StagedFiles().size(), 1u);
     EXPECT_EQ(StagedLines(sandbox).count("staged"), 1u);
     EXPECT_FALSE(HasPendingDelete(listed));

@@ -5,7 +5,6 @@
 // leaves the service free to run.
 #include <gtest/gtest.h>
 
-#include "activitylog/app_texts.h"
 #include "fault_support.h"
 #include "platform/handles.h"
 #include "platform/win32.h"
@@ -21,7 +20,6 @@ namespace {
 
 using namespace testing_support;
 using namespace fault_support;
-using basQuorvaneService::ApplicationTitle;
 
 const wchar_t kTwin[] = L"QuorvaneShieldTwin";
 
@@ -58,7 +56,7 @@ TEST(SecondInstance, StartedDuringARunItNeitherRunsNorDisturbsTheRun) {
     platform::UniqueHandle byHand = LaunchProcess(L"\"" + sandbox.ExePath() + L"\" /debugmode");
     DWORD exitCode = 99;
     const bool handEnded = WaitForExit(byHand.get(), 60000, &exitCode);
-    EXPECT_FALSE(IsMessageBoxShown(ApplicationTitle));
+    EXPECT_FALSE(IsMessageBoxShown(texts::kTitle));
     if (!handEnded) ::TerminateProcess(byHand.get(), 1);
     EXPECT_TRUE(handEnded) << "a second instance started by hand kept running";
     EXPECT_EQ(exitCode, 0u);
@@ -79,14 +77,14 @@ TEST(SecondInstance, StartedDuringARunItNeitherRunsNorDisturbsTheRun) {
 
     ASSERT_TRUE(sandbox.WaitUntilFinished(600000));
     ExpectEndedStopped(sandbox);
-    std::vector<std::string> expected = {Titled(basQuorvaneService::kTextLoadingList),
-                                         Titled(basQuorvaneService::kTextPreparingList)};
+    std::vector<std::string> expected = {Titled(texts::kLoadingList),
+                                         Titled(texts::kPreparingList)};
     for (const ListedFile& e : entries) {
         expected.push_back(Start(e.path));
         expected.push_back(Gone(e.path));
     }
-    expected.push_back(Titled(basQuorvaneService::kTextCleanupDone));
-    expected.push_back(Titled(basQuorvaneService::kTextStopped));
+    expected.push_back(Titled(texts::kCleanupDone));
+    expected.push_back(Titled(texts::kStopped));
     const auto messages = Messages(ParseLog(sandbox.ReadLog()));
     ASSERT_EQ(messages.size(), expected.size()) << "entries were added or lost";
     EXPECT_TRUE(messages == expected) << "the log is not the one run's, in order";
@@ -139,7 +137,7 @@ TEST(SecondInstance, AHandStartWaitingOnItsBoxDoesNotBlockTheService) {
     ASSERT_TRUE(hand.process);
     // In a prefix whose service manager has not run a service yet, the box comes only
     // after about ten seconds.
-    ASSERT_TRUE(WaitForMessageBox(ApplicationTitle, 60000)) << "no box B: is there an X display?";
+    ASSERT_TRUE(WaitForMessageBox(texts::kTitle, 60000)) << "no box B: is there an X display?";
 
     const ProcessResult started = sandbox.Start();
     EXPECT_TRUE(started.finished);
@@ -148,17 +146,17 @@ TEST(SecondInstance, AHandStartWaitingOnItsBoxDoesNotBlockTheService) {
     ExpectEndedStopped(sandbox);
     EXPECT_FALSE(FileExists(victim));
     EXPECT_EQ(Messages(ParseLog(sandbox.ReadLog())),
-              (std::vector<std::string>{Titled(basQuorvaneService::kTextLoadingList),
-                                        Titled(basQuorvaneService::kTextPreparingList),
+              (std::vector<std::string>{Titled(texts::kLoadingList),
+                                        Titled(texts::kPreparingList),
                                         Start(victim), Deleted(victim),
-                                        Titled(basQuorvaneService::kTextCleanupDone),
-                                        Titled(basQuorvaneService::kTextStopped)}));
+                                        Titled(texts::kCleanupDone),
+                                        Titled(texts::kStopped)}));
 
     // Only now is the box answered; its program then ends.
     EXPECT_FALSE(WaitForExit(hand.process.get(), 0)) << "the hand start ended before its box was answered";
-    const SeenMessageBox box = DismissMessageBox(ApplicationTitle, 5000);
+    const SeenMessageBox box = DismissMessageBox(texts::kTitle, 5000);
     ASSERT_TRUE(box.found);
-    EXPECT_EQ(box.text, std::wstring(ApplicationTitle) + basQuorvaneService::kTextNeedsServiceStart);
+    EXPECT_EQ(box.text, std::wstring(texts::kTitle) + texts::kNeedsServiceStart);
     DWORD exitCode = 99;
     EXPECT_TRUE(WaitForExit(hand.process.get(), 10000, &exitCode));
     EXPECT_EQ(exitCode, 0u);

@@ -103,7 +103,7 @@ TEST(SecondDrive, AFileOnAnotherVolumeIsCarriedRatherThanRequestedByItsPath) {
     const auto messages = Messages(ParseLog(sandbox.ReadLog()));
     for (const std::wstring& path : {readOnly, held, heldThroughZ}) {
         SCOPED_TRACE(Ansi(path));
-        EXPECT_NE(std::find(messages.begin(), messages.end(), fault_support::Scheduled(path)), messages.end());
+        EXPECT_NE(std::find(messages.begin(), messages.end(), Scheduled(path)), messages.end());
         EXPECT_FALSE(HasPendingDelete(path));
     }
     EXPECT_TRUE(sandbox.StagedFiles().empty());

@@ -2,36 +2,17 @@
 // activity log and the session manager's delete-at-restart value.
 #include <gtest/gtest.h>
 
-#include "activitylog/app_texts.h"
 #include "platform/win32.h"
 #include "support/list_writer.h"
 #include "support/log_reader.h"
+#include "support/pass_lines.h"
 #include "support/pending_renames.h"
 #include "support/service_sandbox.h"
 
 namespace {
 
 using namespace testing_support;
-using namespace basQuorvaneService;
-
-const std::wstring kSignature = L"Varnholt－Zintra(Quorvane)";
-std::string Line(const wchar_t* label, const std::wstring& p) { return Ansi(kSignature + label + p); }
-std::string Start(const std::wstring& p) { return Line(L"清除文件：", p); }
-std::string Deleted(const std::wstring& p) { return Line(L"完成清除文件：", p); }
-std::string Gone(const std::wstring& p) { return Line(L"文件已经不存在：", p); }
-std::string Scheduled(const std::wstring& p) { return Line(L"重新启动后清除文件：", p); }
-std::string Titled(const wchar_t* text) { return Ansi(std::wstring(ApplicationTitle) + text); }
-
-// The entries a debug-mode run writes around the pass's own lines.
-std::vector<std::string> DebugRunAround(const std::vector<std::string>& passLines) {
-    std::vector<std::string> lines = {Titled(kTextStarted), Titled(kTextLoadingList),
-                                      Titled(kTextPreparingList)};
-    lines.insert(lines.end(), passLines.begin(), passLines.end());
-    lines.push_back(Titled(kTextCleanupDone));
-    lines.push_back(std::string(60, '-') + "\r\n");
-    lines.push_back(Titled(kTextStopped));
-    return lines;
-}
+using namespace testing_support::texts;
 
 TEST(CleanupRun, DoesTheWholeJobAndASecondRunFindsTheDeletedFilesGone) {
     PendingRenamesGuard restore;
@@ -55,7 +36,7 @@ TEST(CleanupRun, DoesTheWholeJobAndASecondRunFindsTheDeletedFilesGone) {
     sandbox.RunOnce(L"/debugmode");
     EXPECT_EQ(sandbox.QueryState(), static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(Messages(ParseLog(sandbox.ReadLog())),
-              DebugRunAround({Start(deletable), Deleted(deletable), Start(readOnly),
+              DebugRun({Start(deletable), Deleted(deletable), Start(readOnly),
                               Scheduled(readOnly), Start(missing), Gone(missing), Start(directory),
                               Gone(directory), Start(relative), Gone(relative)}));
     EXPECT_FALSE(FileExists(deletable));
@@ -79,7 +60,7 @@ TEST(CleanupRun, DoesTheWholeJobAndASecondRunFindsTheDeletedFilesGone) {
     const size_t firstCount = Messages(ParseLog(firstLog)).size();
     ASSERT_GT(all.size(), firstCount);
     EXPECT_EQ(std::vector<std::string>(all.begin() + static_cast<long>(firstCount), all.end()),
-              DebugRunAround({Start(deletable), Gone(deletable), Start(readOnly),
+              DebugRun({Start(deletable), Gone(deletable), Start(readOnly),
                               Deleted(readOnly), Start(missing), Gone(missing), Start(directory),
                               Gone(directory), Start(relative), Gone(relative)}));
     // The second start found the staged file deletable, removed it and said so at its entry.
@@ -94,7 +75,7 @@ TEST(CleanupRun, AnUnreadableListIsKeptAsideAndTheRunGoesOn) {
     ASSERT_EQ(entries.size(), 7u);
     EXPECT_EQ(entries[2].message, "(PendingRebootFiles.Load)");
     EXPECT_EQ(entries[2].errorPart, "0:62:Input past end of file");
-    EXPECT_EQ(entries[3].message, Titled(kTextPreparingList));
+    EXPECT_EQ(entries[3].message, Titled(kPreparingList));
     EXPECT_EQ(ReadBytes(sandbox.ListPath() + L".bad"), "not a list");
     EXPECT_EQ(ReadBytes(sandbox.ListPath()).size(), 46u);
 }
@@ -126,7 +107,7 @@ TEST(CleanupRun, AStopControlDuringThePassShowsStopPendingAndThePassCompletes) {
     ASSERT_EQ(lines.size(), 4u + 2u * kEntries) << "the pass was not cut short";
     EXPECT_EQ(lines[2 + 2 * (kEntries - 1)], Start(entries.back().path));
     EXPECT_EQ(lines[3 + 2 * (kEntries - 1)], Gone(entries.back().path));
-    EXPECT_EQ(lines.back(), Titled(kTextStopped));
+    EXPECT_EQ(lines.back(), Titled(kStopped));
 }
 
 }  // namespace

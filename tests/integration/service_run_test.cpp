@@ -3,34 +3,22 @@
 // activity log.
 #include <gtest/gtest.h>
 
-#include "activitylog/app_texts.h"
 #include "platform/win32.h"
 #include "support/log_reader.h"
+#include "support/pass_lines.h"
 #include "support/service_sandbox.h"
 
 namespace {
 
 using namespace testing_support;
-using basQuorvaneService::ApplicationTitle;
-
-std::string Titled(const wchar_t* text) { return Ansi(std::wstring(ApplicationTitle) + text); }
-
-const std::string kSeparator = std::string(60, '-') + "\r\n";
+using namespace testing_support::texts;
 
 // The list file with no entries, as the product's other programs leave it.
 const std::string kEmptyList(
     "\x1F\x00Quorvane Pending Reboot List DB\x03\x00" "3.0\x00\x00\x00\x00\x00\x00\x00\x00", 46);
 
 std::vector<std::string> PlainRun() {
-    using namespace basQuorvaneService;
-    return {Titled(kTextLoadingList), Titled(kTextPreparingList), Titled(kTextCleanupDone),
-            Titled(kTextStopped)};
-}
-
-std::vector<std::string> DebugRun() {
-    using namespace basQuorvaneService;
-    return {Titled(kTextStarted),     Titled(kTextLoadingList), Titled(kTextPreparingList),
-            Titled(kTextCleanupDone), kSeparator,               Titled(kTextStopped)};
+    return {Titled(kLoadingList), Titled(kPreparingList), Titled(kCleanupDone), Titled(kStopped)};
 }
 
 TEST(ServiceRun, PlainRunAppendsTheFourPhaseEntriesAndStops) {
@@ -69,7 +57,7 @@ TEST(ServiceRun, DebugSwitchInAnyCaseAddsTheStartEntryAndTheSeparator) {
         ServiceSandbox sandbox;
         WriteBytes(sandbox.ListPath(), kEmptyList);
         sandbox.RunOnce(arguments);
-        EXPECT_EQ(Messages(ParseLog(sandbox.ReadLog())), DebugRun());
+        EXPECT_EQ(Messages(ParseLog(sandbox.ReadLog())), DebugRun({}));
         EXPECT_EQ(sandbox.QueryState(), static_cast<DWORD>(SERVICE_STOPPED));
     }
 }

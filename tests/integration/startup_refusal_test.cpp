@@ -2,11 +2,11 @@
 // service control manager, on a platform outside the NT family, and a second instance.
 #include <gtest/gtest.h>
 
-#include "activitylog/app_texts.h"
 #include "driver/instance_lock.h"
 #include "platform/handles.h"
 #include "support/wine_version.h"
 #include "platform/win32.h"
+#include "support/log_texts.h"
 #include "support/message_box.h"
 #include "support/process.h"
 #include "support/test_files.h"
@@ -14,7 +14,8 @@
 namespace {
 
 using namespace testing_support;
-using namespace basQuorvaneService;
+using namespace testing_support::texts;
+using basQuorvaneService::kInstanceLockName;
 
 // A copy of the service in a folder of its own, so that a log written by mistake shows.
 struct HandStart {
@@ -35,9 +36,9 @@ TEST(StartupRefusal, StartedByHandShowsBoxBAndLogsNothing) {
     platform::UniqueHandle process = LaunchProcess(L"\"" + start.exe + L"\" /debugmode");
     // Outside the service control manager the dispatcher fails; in a prefix whose
     // manager has not run a service yet, only after about ten seconds.
-    const SeenMessageBox box = DismissMessageBox(ApplicationTitle, 60000);
+    const SeenMessageBox box = DismissMessageBox(kTitle, 60000);
     ASSERT_TRUE(box.found) << "no message box: is there an X display?";
-    EXPECT_EQ(box.text, std::wstring(ApplicationTitle) + kTextNeedsServiceStart);
+    EXPECT_EQ(box.text, std::wstring(kTitle) + kNeedsServiceStart);
     DWORD exitCode = 99;
     ASSERT_TRUE(WaitForExit(process.get(), 10000, &exitCode));
     EXPECT_EQ(exitCode, 0u);
@@ -49,9 +50,9 @@ TEST(StartupRefusal, OutsideTheNtFamilyShowsBoxA) {
     WineVersionOverride win98(name, L"win98");
     HandStart start(name);
     platform::UniqueHandle process = LaunchProcess(L"\"" + start.exe + L"\"");
-    const SeenMessageBox box = DismissMessageBox(ApplicationTitle, 30000);
+    const SeenMessageBox box = DismissMessageBox(kTitle, 30000);
     ASSERT_TRUE(box.found) << "no message box: is there an X display?";
-    EXPECT_EQ(box.text, std::wstring(ApplicationTitle) + kTextNeedsNtFamily);
+    EXPECT_EQ(box.text, std::wstring(kTitle) + kNeedsNtFamily);
     DWORD exitCode = 99;
     ASSERT_TRUE(WaitForExit(process.get(), 10000, &exitCode));
     EXPECT_EQ(exitCode, 0u);
@@ -68,7 +69,7 @@ TEST(StartupRefusal, ASecondInstanceExitsAtOnceWithoutABox) {
     DWORD exitCode = 99;
     ASSERT_TRUE(WaitForExit(process.get(), 5000, &exitCode)) << "the second instance kept running";
     EXPECT_EQ(exitCode, 0u);
-    EXPECT_FALSE(IsMessageBoxShown(ApplicationTitle));
+    EXPECT_FALSE(IsMessageBoxShown(kTitle));
     EXPECT_FALSE(start.LogExists());
 }
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "activitylog/app_texts.h"
 #include "platform/handles.h"
 #include "platform/text.h"
 #include "platform/win32.h"
+#include "support/log_texts.h"
 #include "support/process.h"
 #include "support/test_files.h"
 #include "support/wine_version.h"
@@ -91,7 +91,7 @@ TEST(VersionResource, BothExecutablesCarryTheProjectVersionAndTheProductsNames) 
         EXPECT_EQ(resource.String(L"CompanyName"), L"Varnholt");
         EXPECT_EQ(resource.String(L"ProductName"), L"Zintra(Quorvane)");
         // The application title, Chinese and all: the resource compiler read UTF-8.
-        EXPECT_EQ(resource.String(L"FileDescription").rfind(basQuorvaneService::ApplicationTitle, 0), 0u)
+        EXPECT_EQ(resource.String(L"FileDescription").rfind(texts::kTitle, 0), 0u)
             << platform::ToUtf8(resource.String(L"FileDescription"));
     }
 

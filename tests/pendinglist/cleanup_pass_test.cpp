@@ -6,6 +6,7 @@
 #include "platform/handles.h"
 #include "platform/win32.h"
 #include "support/log_reader.h"
+#include "support/pass_lines.h"
 #include "support/pending_renames.h"
 #include "support/test_files.h"
 
@@ -13,12 +14,6 @@ namespace basPendingRebootFiles {
 namespace {
 
 using namespace testing_support;
-
-const std::wstring kSignature = L"Varnholt－Zintra(Quorvane)";
-std::string Start(const std::wstring& p) { return Ansi(kSignature + L"清除文件：" + p); }
-std::string Deleted(const std::wstring& p) { return Ansi(kSignature + L"完成清除文件：" + p); }
-std::string Gone(const std::wstring& p) { return Ansi(kSignature + L"文件已经不存在：" + p); }
-std::string Scheduled(const std::wstring& p) { return Ansi(kSignature + L"重新启动后清除文件：" + p); }
 
 class Pass : public ::testing::Test {
 protected:

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "activitylog/app_texts.h"
+#include "support/log_texts.h"
 
 namespace quorvane_tool {
 namespace {
@@ -37,9 +37,9 @@ struct LogLines {
         lines.push_back(time + L"\t" + numbers);
         lines.push_back(message);
     }
-    void Titled(const wchar_t* text) { Entry(std::wstring(basQuorvaneService::ApplicationTitle) + text); }
+    void Titled(const wchar_t* text) { Entry(testing_support::TitledText(text)); }
     void Pass(const wchar_t* label, const std::wstring& path, const std::wstring& numbers = L"0:0:") {
-        Entry(L"Varnholt－Zintra(Quorvane)" + std::wstring(label) + path, L"2026/12/7 10:00:00", numbers);
+        Entry(testing_support::PassText(label, path), L"2026/12/7 10:00:00", numbers);
     }
     size_t Next() const { return lines.size(); }
 };
@@ -48,32 +48,32 @@ struct LogLines {
 // start and loading entries, the separator's empty line), one unfinished whose last
 // header has no message yet.
 LogLines ThreeRuns(std::vector<size_t>& runStarts) {
-    using namespace basQuorvaneService;
+    using namespace testing_support::texts;
     LogLines log;
     log.lines.push_back(L"written by someone else");
     runStarts.push_back(log.Next());
-    log.Titled(kTextLoadingList);
-    log.Titled(kTextPreparingList);
-    log.Pass(L"清除文件：", L"C:\\a.tmp");
-    log.Pass(L"完成清除文件：", L"C:\\a.tmp");
-    log.Pass(L"清除文件：", L"C:\\b.tmp");
-    log.Pass(L"文件已经不存在：", L"C:\\b.tmp");
-    log.Pass(L"清除文件：", L"C:\\c.tmp");
-    log.Pass(L"重新启动后清除文件：", L"C:\\c.tmp");
-    log.Titled(kTextCleanupDone);
-    log.Titled(kTextStopped);
+    log.Titled(kLoadingList);
+    log.Titled(kPreparingList);
+    log.Pass(kStartLabel, L"C:\\a.tmp");
+    log.Pass(kDeletedLabel, L"C:\\a.tmp");
+    log.Pass(kStartLabel, L"C:\\b.tmp");
+    log.Pass(kGoneLabel, L"C:\\b.tmp");
+    log.Pass(kStartLabel, L"C:\\c.tmp");
+    log.Pass(kScheduledLabel, L"C:\\c.tmp");
+    log.Titled(kCleanupDone);
+    log.Titled(kStopped);
     runStarts.push_back(log.Next());
-    log.Entry(std::wstring(ApplicationTitle) + kTextStarted, L"2026/12/7 11:00:00");
+    log.Entry(testing_support::TitledText(kStarted), L"2026/12/7 11:00:00");
     log.lines.push_back(L"a stray line");
-    log.Titled(kTextLoadingList);
-    log.Pass(L"清除文件：", L"C:\\*.tmp");
-    log.Pass(L"拒绝清除文件：", L"C:\\*.tmp", L"0:123:无效名字。");
+    log.Titled(kLoadingList);
+    log.Pass(kStartLabel, L"C:\\*.tmp");
+    log.Pass(kRefusedLabel, L"C:\\*.tmp", L"0:123:无效名字。");
     log.Entry(std::wstring(60, L'-') + L"\r\n");
     log.lines.back().resize(60);
     log.lines.push_back(L"");
-    log.Entry(std::wstring(ApplicationTitle) + kTextStopped, L"2026/12/7 11:00:05");
+    log.Entry(testing_support::TitledText(kStopped), L"2026/12/7 11:00:05");
     runStarts.push_back(log.Next());
-    log.Entry(std::wstring(ApplicationTitle) + kTextLoadingList, L"2026/12/7 12:00:00");
+    log.Entry(testing_support::TitledText(kLoadingList), L"2026/12/7 12:00:00");
     log.lines.push_back(L"2026/12/7 12:00:01\t0:0:");
     return log;
 }
@@ -122,7 +122,7 @@ TEST(LogReader, SplitsRunsKeepsEveryLineAndCountsWhatEachRunDid) {
     ASSERT_NE(refused, items.end());
     EXPECT_EQ(refused->errorNumber, 123);
     EXPECT_EQ(refused->description, L"无效名字。");
-    EXPECT_EQ(refused->message, L"Varnholt－Zintra(Quorvane)拒绝清除文件：C:\\*.tmp");
+    EXPECT_EQ(refused->message, testing_support::PassText(testing_support::texts::kRefusedLabel, L"C:\\*.tmp"));
     EXPECT_EQ(std::next(refused, 1)->message, std::wstring(60, L'-') + L"\r\n");
 }
 

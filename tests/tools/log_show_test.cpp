@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "activitylog/app_texts.h"
 #include "platform/handles.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 #include "support/json_reader.h"
 #include "support/list_writer.h"
 #include "support/log_reader.h"
+#include "support/pass_lines.h"
 #include "support/process.h"
 #include "support/service_sandbox.h"
 #include "support/test_files.h"
@@ -90,8 +90,7 @@ TEST(LogShow, RealRunsWithAndWithoutDebugModeAForeignLineAndAnUnfinishedRun) {
     ASSERT_EQ(plain.size(), 10u);
     ASSERT_EQ(debug.size(), 12u) << "start entry and separator besides";
     // A line of another program, then a run as the log stands before its stop entry.
-    const std::string stopped = Ansi(std::wstring(basQuorvaneService::ApplicationTitle) +
-                                     basQuorvaneService::kTextStopped) + "\r\n";
+    const std::string stopped = Titled(texts::kStopped) + "\r\n";
     const size_t stopHeader = runs.rfind("\r\n", runs.size() - stopped.size() - 3) + 2;
     const std::string unfinished = runs.substr(firstRunEnd, stopHeader - firstRunEnd);
     WriteBytes(sandbox.LogPath(), runs + "written by another program\r\n" + unfinished);
@@ -183,21 +182,18 @@ SIZE_T PeakWorkingSetOf(const std::wstring& arguments, double& seconds) {
 }
 
 TEST(LogShow, AGreatLogIsReadFromItsEndInBoundedMemory) {
-    using namespace basQuorvaneService;
+    using namespace texts;
     const auto entry = [](const std::wstring& time, const std::wstring& message) {
         return Ansi(time + L"\t0:0:\r\n" + message + L"\r\n");
     };
     const auto run = [&](const std::wstring& time, int files) {
-        std::string bytes = entry(time, std::wstring(ApplicationTitle) + kTextLoadingList) +
-                            entry(time, std::wstring(ApplicationTitle) + kTextPreparingList);
+        std::string bytes = entry(time, TitledText(kLoadingList)) + entry(time, TitledText(kPreparingList));
         for (int i = 0; i < files; ++i) {
             const std::wstring path =
                 L"C:\\Users\\user\\AppData\\Local\\Temp\\quarantine\\file" + std::to_wstring(i) + L".tmp";
-            bytes += entry(time, L"Varnholt－Zintra(Quorvane)清除文件：" + path) +
-                     entry(time, L"Varnholt－Zintra(Quorvane)完成清除文件：" + path);
+            bytes += entry(time, PassText(kStartLabel, path)) + entry(time, PassText(kDeletedLabel, path));
         }
-        return bytes + entry(time, std::wstring(ApplicationTitle) + kTextCleanupDone) +
-               entry(time, std::wstring(ApplicationTitle) + kTextStopped);
+        return bytes + entry(time, TitledText(kCleanupDone)) + entry(time, TitledText(kStopped));
     };
     TempDir dir;
     const std::wstring log = dir / L"QuorvaneServiceLog.txt";
