@@ -10,6 +10,7 @@
 #include "platform/privileges.h"
 #include "platform/win32.h"
 #include "trust/list_trust.h"
+#include "trust/object_security.h"
 #include "tools/json_writer.h"
 #include "tools/list_update.h"
 #include "tools/tool_output.h"
@@ -21,8 +22,7 @@ namespace {
 using basPendingRebootFiles::EntryEnd;
 using basPendingRebootFiles::EntryStep;
 
-// The service's account and name: the check judges every path as the service would.
-constexpr wchar_t kServiceSid[] = L"S-1-5-18";
+// The service's name: the check judges every path as the service would.
 constexpr wchar_t kServiceName[] = L"QuorvaneShield";
 constexpr wchar_t kServiceLogName[] = L"QuorvaneServiceLog.txt";
 
@@ -39,6 +39,14 @@ struct Prediction {
     bool mayChange = false;    // the answer could change before a run (a file in use now)
     std::wstring path;
 };
+
+// The account the service runs as: LocalSystem. Wine runs every program as the prefix's one
+// user, a service too, so there the service's account is this process's.
+std::wstring ServiceAccountSid() {
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    const bool wine = ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+    return wine ? trust::ProcessAccountSid() : L"S-1-5-18";
+}
 
 // An error that only says what another program is doing with the file at this moment.
 bool Passing(uint32_t error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
@@ -178,15 +186,15 @@ int ListCheck(const ParsedArgs& args) {
     std::wstring folder = platform::FolderOf(file);
     if (folder.empty() || folder.back() != L'\\') folder += L'\\';
     const std::wstring staging = folder + fileops::kStagingFolderName;
-    const trust::ListTrust verdict =
-        trust::CheckListTrust({folder, file, staging, folder + kServiceLogName, kServiceSid});
+    const std::wstring account = ServiceAccountSid();
+    const trust::ListTrust verdict = trust::CheckListTrust({folder, file, staging, folder + kServiceLogName, account});
     // The service opens listed files with these; without them a file may be refused to this
     // account that the service would reach.
     const bool privileged = platform::EnableBackupAndRestorePrivileges() == ERROR_SUCCESS;
 
     std::vector<Prediction> predictions;
     if (verdict.trusted) {
-        RouteSetup setup{staging, kServiceName, kServiceSid};
+        RouteSetup setup{staging, kServiceName, account};
         setup.changesNothing = true;
         cFileFuncs files(std::move(setup));
         Predictions observer(files, privileged);

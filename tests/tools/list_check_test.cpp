@@ -87,6 +87,7 @@ TEST(ListCheck, SaysWhatARunThenDoesAndChangesNothing) {
     const ProcessResult checked =
         RunProcess(L"\"" + BinDir() + L"QuorvaneTool.exe\" list check \"" + sandbox.ListPath() + L"\"");
     ASSERT_EQ(checked.exitCode, 0u) << checked.output;
+    std::printf("%s", checked.output.c_str());
     EXPECT_EQ(Scene(sandbox, scenePaths), before) << "list check changed something";
     const std::vector<Line> lines = EntryLines(checked.output);
     ASSERT_EQ(lines.size(), entries.size()) << checked.output;
@@ -127,6 +128,7 @@ TEST(ListCheck, SaysWhatARunThenDoesAndChangesNothing) {
         if (message.rfind(signature, 0) == 0) logged.push_back(message);
     }
     EXPECT_EQ(logged, predicted);
+    std::printf("%s", sandbox.ReadLog().c_str());
     // And each restart step is the one named: staged, requested by its path, carried.
     ASSERT_EQ(sandbox.StagedFiles().size(), 1u);
     EXPECT_TRUE(HasPendingDelete(held));
