@@ -100,9 +100,9 @@ const char* Verdict(bool met) { return met ? "met" : "NOT MET"; }
 bool PassTable(const std::wstring& dir, bool filesExist, const Plan& plan,
                std::vector<std::string>& targets) {
     const char* title = filesExist ? "Cleanup pass, files exist and delete" : "Cleanup pass, files missing";
-    std::printf("\n%s (floor: the bare handle route of each file (open without following a link, final path,\n"
-                "delete mark, close), 2 log entries each opened with the log's checks, appended, closed;\n"
-                "path route: %s)\n",
+    std::printf("\n%s (floor: the design's bare work, platform calls only: each file opened without\n"
+                "following a link, its final path, its delete mark, closed; 2 log entries each opened, appended,\n"
+                "closed; path route: %s)\n",
                 title, filesExist ? "FindFirstFileA+FindClose, DeleteFileA" : "FindFirstFileA");
     std::printf("  %8s  %14s  %15s  %10s  %10s  %13s  %14s  %12s\n", "entries", "pass us/entry",
                 "floor us/entry", "pass/floor", "median p/f", "pass cpu us/e", "floor cpu us/e",

@@ -7,7 +7,6 @@
 #include "activitylog/activity_log.h"
 #include "activitylog/pass_lines.h"
 #include "pendinglist/pending_reboot_files.h"
-#include "platform/nt_file.h"
 #include "platform/text.h"
 #include "platform/win32.h"
 
@@ -25,15 +24,42 @@ using basPendingRebootFiles::kPassSignature;
 constexpr char kFileContent[] = "quorvane bench\r\n";
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// The final path read of the floor: the platform's call, or nothing where there is none.
-void ReadFinalPath(HANDLE handle) {
-    wchar_t path[MAX_PATH + 8];
-    if (const auto call = platform::NativeCalls().GetFinalPathNameByHandleW) call(handle, path, MAX_PATH + 8, 0);
+// The floor calls the platform itself, with none of the product's code between: the final
+// path and the delete mark through the handle, where the platform has them.
+struct FloorCalls {
+    using FinalPath = DWORD(WINAPI*)(HANDLE, wchar_t*, DWORD, DWORD);
+    using SetInformation = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
+    FinalPath finalPath = nullptr;
+    SetInformation setInformation = nullptr;
+};
+
+const FloorCalls& Floor() {
+    static const FloorCalls calls = [] {
+        FloorCalls found;
+        const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+        found.finalPath = reinterpret_cast<FloorCalls::FinalPath>(
+            reinterpret_cast<void*>(::GetProcAddress(kernel, "GetFinalPathNameByHandleW")));
+        found.setInformation = reinterpret_cast<FloorCalls::SetInformation>(
+            reinterpret_cast<void*>(::GetProcAddress(kernel, "SetFileInformationByHandle")));
+        return found;
+    }();
+    return calls;
 }
 
-// The floor's log: each entry opened without following a link (created when missing),
-// its final path and link count read, appended and closed, laid out as the activity log
-// lays it out, with the same date-time text.
+void ReadFinalPath(HANDLE handle) {
+    wchar_t path[MAX_PATH + 8];
+    if (Floor().finalPath) Floor().finalPath(handle, path, MAX_PATH + 8, 0);
+}
+
+void MarkForDeletion(HANDLE handle) {
+    constexpr int kFileDispositionInfo = 4;
+    BOOLEAN remove = TRUE;  // FILE_DISPOSITION_INFO
+    if (Floor().setInformation) Floor().setInformation(handle, kFileDispositionInfo, &remove, sizeof(remove));
+}
+
+// The floor's log: each entry opened (created when missing), appended to and closed, laid
+// out as the activity log lays it out; the date and time the floor's own, which the
+// comparison of the two logs leaves out.
 class FloorLog {
 public:
     explicit FloorLog(std::wstring path) : path_(std::move(path)) {
@@ -49,23 +75,19 @@ public:
 
 private:
     void Write(const std::string& message, const std::string& file) {
-        entry_.assign(platform::ToAnsi(basQuorvaneService::CurrentDateTimeText()));
+        SYSTEMTIME now;
+        ::GetLocalTime(&now);
+        char dateTime[32];
+        wsprintfA(dateTime, "%u/%u/%u %u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                  now.wSecond);
+        entry_.assign(dateTime);
         entry_ += "\t0:0:\r\n";
         entry_ += message;
         entry_ += file;
         entry_ += "\r\n";
-        const DWORD access = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
-        const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-        HANDLE log = ::CreateFileW(path_.c_str(), access, share, nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (log == INVALID_HANDLE_VALUE) {
-            log = ::CreateFileW(path_.c_str(), access, share, nullptr, CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT,
-                                nullptr);
-        }
+        const HANDLE log = ::CreateFileW(path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (log == INVALID_HANDLE_VALUE) return;
-        ReadFinalPath(log);
-        platform::StandardFacts facts;
-        platform::BestEffort(platform::QueryStandard(log, facts));
         DWORD written = 0;
         ::WriteFile(log, entry_.data(), static_cast<DWORD>(entry_.size()), &written, nullptr);
         ::CloseHandle(log);
@@ -213,7 +235,7 @@ PassFigures MeasurePass(const std::wstring& dir, int entries, bool filesExist, i
                     continue;
                 }
                 ReadFinalPath(file);
-                platform::BestEffort(platform::SetDeleteMark(file, true));
+                MarkForDeletion(file);
                 ::CloseHandle(file);
                 floorLog.Deleted(ansiPaths[i]);
             }

@@ -1,8 +1,9 @@
 #pragma once
-// The cleanup pass over the service's own list against the floor: the bare handle route
-// of every listed file (one open without following a link, one final path, one delete
-// mark, one close) and the same log entries, each opened with the log's own checks (final
-// path, link count), appended and closed, with no list around them. Beside them the path
+// The cleanup pass over the service's own list against the floor: the design's bare work,
+// with none of the product's code inside it: the handle route of every listed file (one
+// open without following a link, one final path, one delete mark, one close, each a
+// platform call made directly) and the same log entries, each opened, appended to and
+// closed, with no list around them. Beside them the path
 // route the service took before it checked its handles (an existence search and a delete
 // by path), to show what the checks cost.
 #include <string>

@@ -7,13 +7,16 @@
 #include "activitylog/activity_log.h"
 #include "activitylog/log_entry.h"
 #include "fileops/checked_file.h"
-#include "fileops/wine_checks.h"
 #include "fileops/delete_file_now.h"
 #include "fileops/file_funcs.h"
 #include "pass_bench.h"
 #include "activitylog/pass_lines.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/text.h"
+#include "platform/open_without_following.h"
+#include "platform/long_path.h"
+#include "platform/final_path.h"
+#include "platform/handles.h"
 #include "platform/win32.h"
 
 namespace qbench {
@@ -103,10 +106,17 @@ void ProfilePass(const std::wstring& dir, int entries) {
     });
     for (const std::wstring& path : paths) WriteTextFile(path, "x");
     Row("  of it: DoesFileExist (open, final path, close)", entries, [&](int i) { files.DoesFileExist(paths[i]); });
-    Row("  of it: the path opened again (Wine's look before the close)", entries, [&](int i) {
-        const fileops::ListedPath path = fileops::JudgePathForFileCalls(paths[i]);
-        const fileops::CheckedFile file = fileops::OpenChecked(path, FILE_READ_ATTRIBUTES);
-        fileops::PathStillReaches(path, file);
+    Row("  of it: the open that follows no link alone (open, attributes, links, number)", entries, [&](int i) {
+        const platform::OpenedObject opened =
+            platform::OpenWithoutFollowing(platform::LiteralForm(paths[i]), fileops::kRouteAccess, platform::kShareAll);
+        (void)opened;
+    });
+    Row("  of it: the final path alone (open, final path, close)", entries, [&](int i) {
+        platform::UniqueFile file(::CreateFileW(platform::LiteralForm(paths[i]).c_str(), FILE_READ_ATTRIBUTES,
+                                                platform::kShareAll, nullptr, OPEN_EXISTING,
+                                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        std::wstring final;
+        platform::BestEffort(platform::FinalPathOf(file.get(), final));
     });
     for (const std::wstring& path : paths) ::DeleteFileW(path.c_str());
     List().Clear();

@@ -81,6 +81,13 @@ enum InformationKind {
     kRename = 10,
     kDisposition = 13,
     kAttributeTag = 35,
+    kStat = 68,
+};
+
+struct StatInformation {
+    LARGE_INTEGER fileId, creation, lastAccess, lastWrite, change, allocation, endOfFile;
+    ULONG attributes, reparseTag, links;
+    ACCESS_MASK effectiveAccess;
 };
 constexpr int kVolumeInformation = 1;
 constexpr LONG kBufferOverflow = static_cast<LONG>(0x80000005);
@@ -190,6 +197,25 @@ DWORD QueryFileNumber(HANDLE file, uint64_t& number) {
     LARGE_INTEGER index = {};
     const DWORD error = Query(file, index, kInternal);
     if (error == ERROR_SUCCESS) number = static_cast<uint64_t>(index.QuadPart);
+    return error;
+}
+
+DWORD QueryObjectFacts(HANDLE file, DWORD& attributes, uint32_t& links, uint64_t& number) {
+    StatInformation stat = {};
+    IoStatus io = {};
+    const LONG status = NativeCalls().NtQueryInformationFile(file, &io, &stat, sizeof(stat), kStat);
+    if (status >= 0) {
+        attributes = stat.attributes;
+        links = stat.links;
+        number = static_cast<uint64_t>(stat.fileId.QuadPart);
+        return ERROR_SUCCESS;
+    }
+    // Before Windows 10 the record is unknown (STATUS_INVALID_INFO_CLASS): the three queries.
+    StandardFacts facts;
+    DWORD error = QueryAttributes(file, attributes);
+    if (error == ERROR_SUCCESS) error = QueryStandard(file, facts);
+    if (error == ERROR_SUCCESS) error = QueryFileNumber(file, number);
+    links = facts.links;
     return error;
 }
 

@@ -68,6 +68,9 @@ struct StandardFacts {
 [[nodiscard]] DWORD QueryAttributes(HANDLE file, DWORD& attributes);  // with the reparse point bit
 [[nodiscard]] DWORD QueryStandard(HANDLE file, StandardFacts& facts);
 [[nodiscard]] DWORD QueryFileNumber(HANDLE file, uint64_t& number);
+// Attributes (with the reparse point bit), link count and number at once: one query where
+// the platform has the stat record, the three above where it has not.
+[[nodiscard]] DWORD QueryObjectFacts(HANDLE file, DWORD& attributes, uint32_t& links, uint64_t& number);
 // The attributes and the four times, as a copy carries them over.
 struct FileBasics {
     int64_t creation = 0, lastAccess = 0, lastWrite = 0, change = 0;

@@ -14,16 +14,10 @@ OpenedObject OpenWithoutFollowing(const std::wstring& path, DWORD access, DWORD 
         return opened;
     }
     // Each costs the platform nothing beyond the open: no look at the volume.
-    StandardFacts facts;
-    DWORD error = QueryAttributes(opened.handle.get(), opened.attributes);
-    if (error == ERROR_SUCCESS) error = QueryStandard(opened.handle.get(), facts);
-    if (error == ERROR_SUCCESS) error = QueryFileNumber(opened.handle.get(), opened.number);
-    if (error != ERROR_SUCCESS) {
+    if (const DWORD error = QueryObjectFacts(opened.handle.get(), opened.attributes, opened.links, opened.number)) {
         opened.handle.reset();
         opened.error = error;
-        return opened;
     }
-    opened.links = facts.links;
     return opened;
 }
 
