@@ -25,18 +25,18 @@ void PauseBeforeReplaceForTesting() {
 
 }  // namespace
 
-std::wstring SystemText(unsigned long code) {
+std::wstring SystemText(DWORD code) {
     const std::wstring text = modFormatMsg::TrimmedErrorText(static_cast<int32_t>(code));
     return text.empty() ? L"error " + std::to_wstring(code) : text;
 }
 
-std::wstring NumberAndText(unsigned long code) {
+std::wstring NumberAndText(DWORD code) {
     const std::wstring number = L"error " + std::to_wstring(code);
     const std::wstring text = SystemText(code);
     return text == number ? number : number + L": " + text;
 }
 
-ToolFailure FileFailure(const std::wstring& what, const std::wstring& path, unsigned long code) {
+ToolFailure FileFailure(const std::wstring& what, const std::wstring& path, DWORD code) {
     return ToolFailure{what + L" " + path + L": " + SystemText(code)};
 }
 

@@ -8,6 +8,7 @@
 #include "pendinglist/ansi_codec.h"
 #include "pendinglist/list_format.h"
 #include "pendinglist/list_lock.h"
+#include "platform/win32_result.h"
 
 namespace quorvane_tool {
 
@@ -17,14 +18,14 @@ struct ToolFailure {
 };
 
 // "cannot read C:\x.dat: <the system's text for the code>"
-ToolFailure FileFailure(const std::wstring& what, const std::wstring& path, unsigned long code);
+ToolFailure FileFailure(const std::wstring& what, const std::wstring& path, DWORD code);
 
 std::wstring FullPath(const std::wstring& path);
 
 // The system's message for an error code as one line, or "error N" where it has none.
-std::wstring SystemText(unsigned long code);
+std::wstring SystemText(DWORD code);
 // "error 5: Access denied.", or "error 4395" where the system has no text for it.
-std::wstring NumberAndText(unsigned long code);
+std::wstring NumberAndText(DWORD code);
 
 // Serialises updates of one list file across processes, the service's rewrite of the list
 // included: the lock and the new file's name belong to the file, whatever spelling of its

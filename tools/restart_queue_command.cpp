@@ -27,7 +27,7 @@ struct OwnRequests {
 
 OwnRequests ReadOwnRequests(fileops::StagingFolder& staging) {
     OwnRequests own;
-    const unsigned long error = staging.OpenFolder(false);
+    const DWORD error = staging.OpenFolder(false);
     // No staging folder: the service has staged and recorded nothing.
     if (error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND) return own;
     if (error != ERROR_SUCCESS) {
@@ -44,7 +44,7 @@ OwnRequests ReadOwnRequests(fileops::StagingFolder& staging) {
 
 std::vector<fileops::QueuedOperation> ReadQueue() {
     std::wstring data;
-    const unsigned long error = fileops::ReadRestartQueue(data);
+    const DWORD error = fileops::ReadRestartQueue(data);
     if (error == ERROR_INVALID_DATA) {
         throw ToolFailure{L"PendingFileRenameOperations under HKLM\\System\\CurrentControlSet\\Control\\Session "
                           L"Manager is not a REG_MULTI_SZ value; nothing can be read from it"};
@@ -133,14 +133,14 @@ int Withdraw(const std::vector<fileops::QueuedOperation>& operations, const OwnR
                           L" times, by another program too; nothing was changed"};
     }
     const std::wstring source = fileops::WithoutNtPrefix(matching.front()->source);
-    if (const unsigned long error = fileops::WithdrawDeletes({source})) {
+    if (const DWORD error = fileops::WithdrawDeletes({source})) {
         throw ToolFailure{L"cannot withdraw the delete of " + ShownText(source) + L": " + NumberAndText(error)};
     }
     // A staged file keeps its record: the service's next start deletes it, or requests it
     // again. A request by path has nothing left to stand for once withdrawn.
     const auto records = own.byPath.equal_range(key);
     for (auto record = records.first; record != records.second; ++record) {
-        if (const unsigned long error = staging.RemoveRecord(record->second, fileops::kPathRequestSuffix)) {
+        if (const DWORD error = staging.RemoveRecord(record->second, fileops::kPathRequestSuffix)) {
             Err(L"QuorvaneTool: the record " + record->second + fileops::kPathRequestSuffix +
                 L" stays (" + NumberAndText(error) + L"); the service's next start removes it\r\n");
         }

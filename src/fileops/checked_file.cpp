@@ -83,7 +83,7 @@ ListedPath JudgePathForFileCalls(const std::wstring& text) {
     return judged;
 }
 
-CheckedFile OpenChecked(const ListedPath& path, unsigned long access) {
+CheckedFile OpenChecked(const ListedPath& path, DWORD access) {
     return Open(path.path, access, false);
 }
 

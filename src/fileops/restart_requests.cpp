@@ -42,10 +42,10 @@ DWORD ReadRestartQueue(std::wstring& data) {
     data.clear();
     HKEY key = nullptr;
     LONG status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key);
-    if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
+    if (status != ERROR_SUCCESS) return static_cast<DWORD>(status);
     const platform::UniqueHKey owner(key);
     status = ReadValue(key, data);
-    return static_cast<unsigned long>(status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status);
+    return static_cast<DWORD>(status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status);
 }
 
 RequestedDeletes RequestedDeletes::Read() {
@@ -75,7 +75,7 @@ DWORD WithdrawDeletes(const std::vector<std::wstring>& fulls) {
     if (fulls.empty()) return ERROR_SUCCESS;
     HKEY key = nullptr;
     LONG status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
-    if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
+    if (status != ERROR_SUCCESS) return static_cast<DWORD>(status);
     const platform::UniqueHKey owner(key);
     std::unordered_set<std::wstring> withdrawn;
     for (const std::wstring& full : fulls) withdrawn.insert(RequestKey(full));
@@ -83,16 +83,16 @@ DWORD WithdrawDeletes(const std::vector<std::wstring>& fulls) {
     std::wstring data;
     status = ReadValue(key, data);
     if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
-    if (status != ERROR_SUCCESS) return static_cast<unsigned long>(status);
+    if (status != ERROR_SUCCESS) return static_cast<DWORD>(status);
     const std::vector<QueuedOperation> operations = ParseRestartQueue(data);
     std::vector<QueuedOperation> removed;
     for (const QueuedOperation& operation : operations) {
         if (operation.IsDelete() && withdrawn.count(RequestKey(operation.source))) removed.push_back(operation);
     }
     if (removed.empty()) return ERROR_SUCCESS;
-    if (removed.size() == operations.size()) return static_cast<unsigned long>(platform::NativeCalls().RegDeleteValueW(key, kValue));
+    if (removed.size() == operations.size()) return static_cast<DWORD>(platform::NativeCalls().RegDeleteValueW(key, kValue));
     const std::wstring kept = WithoutOperations(data, removed);
-    return static_cast<unsigned long>(platform::NativeCalls().RegSetValueExW(key, kValue, 0, REG_MULTI_SZ,
+    return static_cast<DWORD>(platform::NativeCalls().RegSetValueExW(key, kValue, 0, REG_MULTI_SZ,
                                                        reinterpret_cast<const BYTE*>(kept.data()),
                                                        static_cast<DWORD>(kept.size() * sizeof(wchar_t))));
 }

@@ -305,7 +305,7 @@ RestoreResult StagingFolder::Restore(const StagedFile& staged) {
     }
     if (FileIsIn(folder_.Handle(), stagedName, number)) {
         return {RestoreResult::NotMoved,
-                renamed == ERROR_ALREADY_EXISTS ? static_cast<unsigned long>(ERROR_FILE_EXISTS) : renamed};
+                renamed == ERROR_ALREADY_EXISTS ? static_cast<DWORD>(ERROR_FILE_EXISTS) : renamed};
     }
     // Somewhere else: back into the staging folder, under its name, its record unchanged.
     const DWORD back = RenameAgainWhileMissing(file.handle.get(), folder_.Handle(), stagedName);
@@ -357,7 +357,7 @@ DWORD StagingFolder::ReadStartType(StartTypeRecord& record) {
     if (const DWORD error = OpenFolder(false)) return error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error;
     std::wstring text;
     if (const DWORD error = ReadText(kStartTypeRecordName, text)) return error;
-    return ParseStartTypeRecord(text, record) ? ERROR_SUCCESS : static_cast<unsigned long>(ERROR_INVALID_DATA);
+    return ParseStartTypeRecord(text, record) ? ERROR_SUCCESS : static_cast<DWORD>(ERROR_INVALID_DATA);
 }
 
 DWORD StagingFolder::WriteStartType(const StartTypeRecord& record) {

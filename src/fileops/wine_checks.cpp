@@ -10,8 +10,11 @@
 namespace fileops {
 namespace {
 
-// A swapping owner holds each state for moments; a few hundred tries span far longer.
-constexpr int kRenameTries = 400;
+// A swapping owner holds each state for moments, unless the system does not let it run:
+// the first tries follow each other at once, the rest a millisecond apart, for two seconds
+// in all on a busy machine.
+constexpr int kQuickTries = 400;
+constexpr DWORD kRetryMs = 2000;
 
 }  // namespace
 
@@ -47,15 +50,16 @@ bool FileIsIn(HANDLE folder, const std::wstring& name, uint64_t number) {
 
 DWORD RenameAgainWhileMissing(HANDLE file, HANDLE folder, const std::wstring& name) {
     DWORD error = ERROR_SUCCESS;
-    for (int attempt = 0; attempt < kRenameTries; ++attempt) {
+    const DWORD start = ::GetTickCount();
+    for (int attempt = 0;; ++attempt) {
         error = platform::RenameOpenFile(file, folder, name, false);
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_ALREADY_EXISTS &&
             error != ERROR_FILE_EXISTS) {
             return error;
         }
-        ::Sleep(0);
+        if (attempt >= kQuickTries && ::GetTickCount() - start > kRetryMs) return error;
+        ::Sleep(attempt < kQuickTries ? 0 : 1);
     }
-    return error;
 }
 
 }  // namespace fileops

@@ -61,7 +61,7 @@ OwnFile OpenExisting(const std::wstring& path, const std::wstring& expected, DWO
 
 DWORD FinalFolderPath(const std::wstring& folder, std::wstring& final) {
     OwnFolder opened;
-    const unsigned long error = opened.Open(folder);
+    const DWORD error = opened.Open(folder);
     if (error != ERROR_SUCCESS) return error;
     final = opened.FinalPath();
     if (final.size() == 2) final += L'\\';  // a drive's root keeps its backslash
@@ -100,7 +100,7 @@ DWORD OwnFolder::Open(const std::wstring& folder) {
 
 std::wstring OwnFolder::PathOf(const std::wstring& name) const { return final_ + L'\\' + name; }
 
-OwnFile OwnFolder::OpenFile(const std::wstring& name, unsigned long access, unsigned long share,
+OwnFile OwnFolder::OpenFile(const std::wstring& name, DWORD access, DWORD share,
                             bool secondNames) const {
     return OpenExisting(PathOf(name), PathOf(name), access, share, secondNames);
 }
@@ -128,7 +128,7 @@ DWORD OwnFolder::RenameInto(HANDLE file, const std::wstring& name, bool replace)
 }
 
 DWORD CreateUnderFreeName(HANDLE folder, const std::function<std::wstring(int)>& nameOf,
-                                  unsigned long access, platform::UniqueFile& file, std::wstring& name) {
+                                  DWORD access, platform::UniqueFile& file, std::wstring& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = nameOf(attempt);
         const DWORD error = platform::CreateNewFileIn(folder, name, access, 0, file);

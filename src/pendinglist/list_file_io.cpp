@@ -114,7 +114,7 @@ bool RefusedForTheMoment(DWORD error) { return error == ERROR_ACCESS_DENIED || e
 
 DWORD WriteThenRename(const ownfiles::OwnFolder& folder, const std::wstring& name,
                               const std::wstring& temporary, const std::string& bytes, bool replace,
-                              unsigned long retryMs, const std::function<void()>& beforeRename) {
+                              DWORD retryMs, const std::function<void()>& beforeRename) {
     ownfiles::OwnFile fresh = folder.CreateFresh(temporary);
     if (fresh.state != ownfiles::OwnState::Opened) return fresh.error;
     DWORD error = ownfiles::WriteAllFlushed(fresh.handle.get(), bytes.data(), bytes.size());

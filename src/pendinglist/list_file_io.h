@@ -51,7 +51,7 @@ FileBytes ReadWholeFile(HANDLE file);
 // share deletion) is tried again for up to `retryMs`. 0, or the error.
 [[nodiscard]] DWORD WriteThenRename(const ownfiles::OwnFolder& folder, const std::wstring& name,
                               const std::wstring& temporary, const std::string& bytes, bool replace,
-                              unsigned long retryMs = 0, const std::function<void()>& beforeRename = {});
+                              DWORD retryMs = 0, const std::function<void()>& beforeRename = {});
 
 // Renames the opened file to the first of `names` that nothing holds, never over anything:
 // a name held by a file, open or not, by a link or by a folder is passed over. 0, the

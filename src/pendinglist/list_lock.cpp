@@ -66,7 +66,7 @@ void ListFileLock::Take(DWORD timeoutMs) {
     // Spellings differ in letter case only where the file system ignores it.
     std::wstring key = identity_.Path();
     ::CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
-    const unsigned long long hash = Fnv1a(key);
+    const DWORD long hash = Fnv1a(key);
     wchar_t name[64];
     std::swprintf(name, 64, L"Global\\QuorvaneList.%016llx", hash);
     mutex_.reset(::CreateMutexW(nullptr, FALSE, name));

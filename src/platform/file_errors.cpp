@@ -24,7 +24,7 @@ RaisedError NumberedError(int32_t number, std::wstring source) {
     return RaisedError(number, std::move(source), DescriptionOf(number));
 }
 
-RaisedError FileError(unsigned long lastError, std::wstring source) {
+RaisedError FileError(DWORD lastError, std::wstring source) {
     switch (lastError) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:

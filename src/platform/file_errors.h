@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/raised_error.h"
+#include "platform/win32_result.h"
 
 namespace platform {
 
@@ -18,7 +19,7 @@ constexpr int32_t kErrPathFileAccess = 75;      // "Path/File access error"
 constexpr int32_t kErrBadFileFormat = 321;      // "Invalid file format"
 
 // Number and description for a Win32 error code of a file call.
-RaisedError FileError(unsigned long lastError, std::wstring source);
+RaisedError FileError(DWORD lastError, std::wstring source);
 
 RaisedError NumberedError(int32_t number, std::wstring source);
 
