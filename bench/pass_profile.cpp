@@ -13,6 +13,7 @@
 #include "activitylog/pass_lines.h"
 #include "pendinglist/pending_reboot_files.h"
 #include "platform/text.h"
+#include "platform/nt_file.h"
 #include "platform/open_without_following.h"
 #include "platform/long_path.h"
 #include "platform/final_path.h"
@@ -106,6 +107,24 @@ void ProfilePass(const std::wstring& dir, int entries) {
     });
     for (const std::wstring& path : paths) WriteTextFile(path, "x");
     Row("  of it: DoesFileExist (open, final path, close)", entries, [&](int i) { files.DoesFileExist(paths[i]); });
+    {
+        platform::UniqueFile file(::CreateFileW(platform::LiteralForm(paths[0]).c_str(), FILE_READ_ATTRIBUTES,
+                                                platform::kShareAll, nullptr, OPEN_EXISTING,
+                                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        std::wstring final;
+        platform::BestEffort(platform::FinalPathOf(file.get(), final));
+        std::printf("  (final path %s the listed path)\n", platform::SamePathText(final, paths[0]) ? "equals" : "differs from");
+    }
+    Row("  of it: a bare open and close with the floor's access", entries, [&](int i) {
+        platform::UniqueFile file(::CreateFileW(platform::LiteralForm(paths[i]).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                                platform::kShareAll, nullptr, OPEN_EXISTING,
+                                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    });
+    Row("  of it: a bare open and close with the route's access", entries, [&](int i) {
+        platform::UniqueFile file(::CreateFileW(platform::LiteralForm(paths[i]).c_str(), fileops::kRouteAccess,
+                                                platform::kShareAll, nullptr, OPEN_EXISTING,
+                                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    });
     Row("  of it: the open that follows no link alone (open, attributes, links, number)", entries, [&](int i) {
         const platform::OpenedObject opened =
             platform::OpenWithoutFollowing(platform::LiteralForm(paths[i]), fileops::kRouteAccess, platform::kShareAll);

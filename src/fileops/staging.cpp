@@ -11,6 +11,8 @@
 #include "platform/long_path.h"
 #include "platform/nt_file.h"
 #include "platform/win32.h"
+#include "trust/object_security.h"
+#include "trust/path_chain.h"
 
 namespace fileops {
 namespace {
@@ -195,6 +197,49 @@ DWORD StagingFolder::Stage(const CheckedFile& file, const std::wstring& listedPa
     return kErrorReparsePointEncountered;
 }
 
+namespace {
+
+// The staged file written anew under `leaf` in the held folder and the staged file marked
+// for deletion: a create inside a held folder reaches that folder whatever its path leads
+// to now, where a rename (under Wine) goes by the folder's path. A copy cut short is left
+// empty rather than deleted, as Wine would delete it by that path too.
+DWORD CopyInto(HANDLE staged, HANDLE folder, const std::wstring& leaf, const platform::FileBasics& basics) {
+    platform::UniqueFile copy;
+    if (const DWORD error = platform::CreateNewFileIn(folder, leaf, GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, copy)) {
+        return error;
+    }
+    std::vector<char> buffer(1 << 20);
+    DWORD error = ERROR_SUCCESS;
+    for (DWORD got = 1; got != 0 && error == ERROR_SUCCESS;) {
+        if (!::ReadFile(staged, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+            error = ::GetLastError();
+            break;
+        }
+        for (DWORD done = 0, written = 0; done < got; done += written) {
+            if (!platform::NativeCalls().WriteFile(copy.get(), buffer.data() + done, got - done, &written, nullptr)) {
+                error = ::GetLastError();
+                break;
+            }
+            // Nothing taken and nothing said: the device did not write.
+            if (written == 0) {
+                error = ERROR_WRITE_FAULT;
+                break;
+            }
+        }
+    }
+    if (error == ERROR_SUCCESS && !platform::NativeCalls().FlushFileBuffers(copy.get())) error = ::GetLastError();
+    if (error == ERROR_SUCCESS) error = platform::SetDeleteMark(staged, true);
+    if (error != ERROR_SUCCESS) {
+        LARGE_INTEGER zero = {};
+        if (::SetFilePointerEx(copy.get(), zero, nullptr, FILE_BEGIN)) platform::NativeCalls().SetEndOfFile(copy.get());
+        return error;
+    }
+    platform::BestEffort(platform::SetBasics(copy.get(), basics));
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
+
 DWORD StagingFolder::WeighStage(const CheckedFile& file) {
     DWORD error = OpenFolder(false);
     ownfiles::OwnFolder parent;
@@ -278,7 +323,8 @@ RestoreResult StagingFolder::Restore(const StagedFile& staged) {
     const ListedPath destination = JudgePathForFileCalls(staged.record.listedPath);
     if (destination.kind == PathKind::Refused) return {RestoreResult::NotMoved, destination.refusal};
     if (destination.kind != PathKind::File) return {RestoreResult::NotMoved, ERROR_BAD_PATHNAME};
-    ownfiles::OwnFile file = folder_.OpenFile(stagedName, kStagedAccess, platform::kShareAll, true);
+    // Read too: it may have to be written anew at its listed path.
+    ownfiles::OwnFile file = folder_.OpenFile(stagedName, kStagedAccess | FILE_READ_DATA, platform::kShareAll, true);
     if (file.state == ownfiles::OwnState::Missing) return {RestoreResult::NotMoved, ERROR_FILE_NOT_FOUND};
     if (file.state != ownfiles::OwnState::Opened) return {RestoreResult::NotMoved, file.error};
     uint64_t number = 0;
@@ -292,6 +338,21 @@ RestoreResult StagingFolder::Restore(const StagedFile& staged) {
         return {RestoreResult::NotMoved, kErrorReparsePointEncountered};
     }
 
+    // Where others could swap a folder on the way, the file is written anew through the held
+    // folder; where no one but an administrator could, it is renamed there, which keeps its
+    // number, permissions and streams.
+    if (!trust::CheckFoldersAbove(destination.path, trust::ProcessAccountSid()).passes) {
+        platform::FileBasics basics;
+        if (const DWORD error = platform::QueryBasics(file.handle.get(), basics)) return {RestoreResult::NotMoved, error};
+        basics.attributes = staged.record.attributes;
+        const DWORD copied = CopyInto(file.handle.get(), folder.handle.get(), LeafOf(destination.path), basics);
+        if (copied != ERROR_SUCCESS) {
+            return {RestoreResult::NotMoved, copied == ERROR_ALREADY_EXISTS ? DWORD{ERROR_FILE_EXISTS} : copied};
+        }
+        file.handle.reset();  // the staged file goes
+        if (WithdrawDeletes({folder_.PathOf(stagedName)}) == ERROR_SUCCESS) platform::BestEffort(RemoveRecord(name, kRecordSuffix));
+        return {RestoreResult::Restored, 0};
+    }
     const DWORD renamed =
         platform::RenameOpenFile(file.handle.get(), folder.handle.get(), LeafOf(destination.path), false);
     // Where the file is now decides, not what the rename answered: a platform that renames

@@ -28,14 +28,6 @@ const std::wstring kService = kRoot + L"service\\";
 const std::wstring kSwapped = kRoot + L"swapped", kKept = kRoot + L"kept", kVictims = kRoot + L"victims";
 const std::wstring kSwappedFile = kSwapped + L"\\held.dll", kKeptFile = kKept + L"\\held.dll";
 
-DWORD StartType() {
-    UniqueScHandle service = OpenShieldService(SERVICE_QUERY_CONFIG);
-    std::vector<unsigned char> buffer(8192);
-    DWORD needed = 0;
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    return service && ::QueryServiceConfigW(service.get(), config, 8192, &needed) ? config->dwStartType : 0;
-}
-
 // The runs of the log, each the messages from its loading entry on.
 std::vector<std::vector<std::string>> Runs() {
     std::vector<std::vector<std::string>> runs;
@@ -102,7 +94,7 @@ TEST(BootCarry, BeforeTheBoot) {
     EXPECT_TRUE(Has(runs[0], Scheduled(kKeptFile)));
     EXPECT_FALSE(HasPendingDelete(kSwappedFile));
     EXPECT_FALSE(HasPendingDelete(kKeptFile));
-    EXPECT_EQ(StartType(), static_cast<DWORD>(SERVICE_AUTO_START)) << "the next start does not follow the restart";
+    EXPECT_EQ(ShieldStartType(), static_cast<DWORD>(SERVICE_AUTO_START)) << "the next start does not follow the restart";
 
     // The owner swaps one folder for a link to the victim's before the restart.
     ASSERT_TRUE(RunUnixScript("mv '" + UnixPathOf(kSwapped) + "' '" + UnixPathOf(kSwapped) + ".real' && ln -s '" +
@@ -119,7 +111,7 @@ TEST(BootCarry, AfterTheBoot) {
     EXPECT_EQ(ReadBytes(kVictims + L"\\held.dll"), "the victim's own");
     EXPECT_FALSE(FileExists(kKeptFile));
     EXPECT_EQ(ReadBytes(kSwapped + L".real\\held.dll"), "the user's own");
-    EXPECT_EQ(StartType(), static_cast<DWORD>(SERVICE_DEMAND_START)) << "the start type was not put back";
+    EXPECT_EQ(ShieldStartType(), static_cast<DWORD>(SERVICE_DEMAND_START)) << "the start type was not put back";
     for (const wchar_t* left : {L"*.carried", L"start-type.record"}) {
         WIN32_FIND_DATAW found;
         platform::UniqueFind search(::FindFirstFileW((kService + L"QuorvaneStaging\\" + left).c_str(), &found));

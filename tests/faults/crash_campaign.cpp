@@ -129,13 +129,6 @@ DWORD ServiceState() {
     return service && ::QueryServiceStatus(service.get(), &status) ? status.dwCurrentState : 0;
 }
 
-DWORD StartType() {
-    UniqueScHandle service = OpenShieldService(SERVICE_QUERY_CONFIG);
-    std::vector<unsigned char> buffer(8192);
-    DWORD needed = 0;
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    return service && ::QueryServiceConfigW(service.get(), config, 8192, &needed) ? config->dwStartType : 0;
-}
 
 bool WaitStopped(unsigned timeoutMs) {
     for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; ::Sleep(50)) {
@@ -328,7 +321,7 @@ int Check(int seed, unsigned long cut, bool booted) {
     const bool carried = std::any_of(names.begin(), names.end(), [](const std::wstring& name) {
         return name.size() > 8 && name.compare(name.size() - 8, 8, L".carried") == 0;
     });
-    if (!carried && StartType() != SERVICE_DEMAND_START) fault("nothing is carried, yet the start type stays changed");
+    if (!carried && ShieldStartType() != SERVICE_DEMAND_START) fault("nothing is carried, yet the start type stays changed");
     if (!carried && names.count(L"start-type.record")) fault("nothing is carried, yet the start type record stays");
 
     // A delete whose line the cut-off kept from the log: the next start says "already
@@ -438,7 +431,7 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (command == L"starttype") {
-        std::printf("%lu\n", StartType());
+        std::printf("%lu\n", ShieldStartType());
         return 0;
     }
     if (command == L"count") {

@@ -139,13 +139,6 @@ TEST_F(Attack, TheFolderExchangedWhenTheRecordAppearsReachesNoVictim) {
     SwapBack();
 }
 
-DWORD StartType() {
-    UniqueScHandle service = OpenShieldService(SERVICE_QUERY_CONFIG);
-    std::vector<unsigned char> buffer(8192);
-    DWORD needed = 0;
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    return service && ::QueryServiceConfigW(service.get(), config, 8192, &needed) ? config->dwStartType : 0;
-}
 
 // Held open without delete sharing: in a folder no one else can change, the file is
 // requested by its path (and the request recorded); in one others can write, no request
@@ -165,7 +158,7 @@ TEST_F(Attack, AHeldFileIsRequestedByItsPathOnlyWhereNoOneElseCanRedirectIt) {
     }
     WriteBytes(sandbox.ListPath(), ListFileBytes({{safe}, {exposed}}));
     sandbox.Register();
-    ASSERT_EQ(StartType(), static_cast<DWORD>(SERVICE_DEMAND_START));
+    ASSERT_EQ(ShieldStartType(), static_cast<DWORD>(SERVICE_DEMAND_START));
     sandbox.RunOnce();
     ExpectEndedStopped(sandbox);
     auto messages = Messages(ParseLog(sandbox.ReadLog()));
@@ -174,7 +167,7 @@ TEST_F(Attack, AHeldFileIsRequestedByItsPathOnlyWhereNoOneElseCanRedirectIt) {
     }
     EXPECT_TRUE(HasPendingDelete(safe));
     EXPECT_FALSE(HasPendingDelete(exposed)) << "a request by a path others can redirect";
-    EXPECT_EQ(StartType(), static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(ShieldStartType(), static_cast<DWORD>(SERVICE_AUTO_START));
     auto lines = StagedLines(sandbox);
     ASSERT_EQ(lines.count("requested"), 1u);
     EXPECT_EQ(lines.find("requested")->second.second, safe);
@@ -192,7 +185,7 @@ TEST_F(Attack, AHeldFileIsRequestedByItsPathOnlyWhereNoOneElseCanRedirectIt) {
         EXPECT_FALSE(HasPendingDelete(path)) << "an old request by path stayed";
     }
     EXPECT_TRUE(StagedLines(sandbox).empty());
-    EXPECT_EQ(StartType(), static_cast<DWORD>(SERVICE_DEMAND_START)) << "the start type was not put back";
+    EXPECT_EQ(ShieldStartType(), static_cast<DWORD>(SERVICE_DEMAND_START)) << "the start type was not put back";
 }
 
 // A staging folder that cannot be used (a file stands at its name) makes no request by a
@@ -211,7 +204,7 @@ TEST_F(Attack, AnUnusableStagingFolderLeavesNoRequestByAPathOthersControl) {
     // Nothing can be recorded in a staging folder that is not there: refused, not carried.
     ASSERT_GE(messages.size(), 2u);
     EXPECT_EQ(messages[messages.size() - 3], Refused(listed));
-    EXPECT_EQ(StartType(), static_cast<DWORD>(SERVICE_DEMAND_START));
+    EXPECT_EQ(ShieldStartType(), static_cast<DWORD>(SERVICE_DEMAND_START));
     SwapForLink();
     ASSERT_TRUE(Restart().finished);
     ExpectVictimsUntouched();

@@ -1,5 +1,7 @@
 #include "support/service_sandbox.h"
 
+#include <vector>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -116,6 +118,14 @@ std::vector<std::wstring> ServiceSandbox::StagedFiles() const {
     } while (::FindNextFileW(search.get(), &found));
     std::sort(staged.begin(), staged.end());
     return staged;
+}
+
+DWORD ShieldStartType() {
+    UniqueScHandle service = OpenShieldService(SERVICE_QUERY_CONFIG);
+    std::vector<unsigned char> buffer(8192);
+    DWORD needed = 0;
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    return service && ::QueryServiceConfigW(service.get(), config, 8192, &needed) ? config->dwStartType : 0;
 }
 
 }  // namespace testing_support

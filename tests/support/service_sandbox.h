@@ -71,4 +71,7 @@ using UniqueScHandle = platform::UniqueResource<ScHandleTraits>;
 // when it is not registered.
 UniqueScHandle OpenShieldService(DWORD access);
 
+// The QuorvaneShield service's start type; 0 when it cannot be read.
+DWORD ShieldStartType();
+
 }  // namespace testing_support
