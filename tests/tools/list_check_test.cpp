@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "platform/win32.h"
+#include "support/json_reader.h"
 #include "support/list_writer.h"
 #include "support/log_reader.h"
 #include "support/pass_lines.h"
@@ -108,6 +109,17 @@ TEST(ListCheck, SaysWhatARunThenDoesAndChangesNothing) {
                                   "left-alone 1, not-acted 0"),
               std::string::npos)
         << checked.output;
+
+    // The same from --json, outcome by outcome.
+    const ProcessResult json =
+        RunProcess(L"\"" + BinDir() + L"QuorvaneTool.exe\" list check \"" + sandbox.ListPath() + L"\" --json");
+    const auto document = ParseJson(json.output);
+    ASSERT_TRUE(document && document->Find("entries")) << json.output;
+    ASSERT_EQ(document->Find("entries")->items.size(), lines.size()) << json.output;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(Ansi(document->Find("entries")->items[i].Find("outcome")->string), lines[i].outcome);
+    }
+    EXPECT_EQ(document->Find("tally")->Find("gone")->number, 3);
 
     // The run's own lines, one entry after another, are what the check named.
     sandbox.RunOnce();
