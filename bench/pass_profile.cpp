@@ -140,6 +140,10 @@ void ProfilePass(const std::wstring& dir, int entries) {
     for (const std::wstring& path : paths) ::DeleteFileW(path.c_str());
     List().Clear();
     for (const std::wstring& path : paths) List().Append(path, L"", 0);
+    Row("a pass's own start and end (BeginPass, EndPass), once a pass", 20, [&](int) {
+        basPendingRebootFiles::Files().BeginPass();
+        basPendingRebootFiles::Files().EndPass();
+    });
     Row("RemoveEntry in slot order (the first builds the index)", entries,
         [&](int i) { List().RemoveEntry(paths[i]); });
 
