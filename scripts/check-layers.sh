@@ -6,28 +6,42 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-declare -A below=(
-  [platform]=""
-  [ownfiles]="platform"
-  [errortext]="platform"
-  [activitylog]="platform ownfiles"
-  [trust]="platform errortext activitylog"
-  [fileops]="platform ownfiles trust"
-  [service]="platform"
-  [osversion]="platform"
-  [pendinglist]="platform ownfiles errortext activitylog fileops service"
-  [eventlog]="platform errortext activitylog pendinglist"
-  [driver]="platform ownfiles errortext activitylog trust fileops service pendinglist eventlog"
-  [tools]="platform ownfiles errortext activitylog trust fileops service osversion pendinglist eventlog driver"
-)
-
-# The layer of a path under src/ or tools/ ("eventlog/format_msg.h" is errortext's), into
-# $layer: no subshell, since it runs for every include and the test command runs this each time.
-layer_of() {
-  case "$1" in
-    eventlog/format_msg.*|eventlog/format_msg_calls.h|eventlog/message_source.*) layer=errortext ;;
-    *) layer=${1%%/*} ;;
+# The order as src/CMakeLists.txt declares it, read from its quorvane_layer() calls: each
+# layer's BELOW list, and the files of a layer that lives in another layer's folder
+# (errortext's in eventlog/). tools/ links every layer.
+declare -A below=() owner=()
+while read -r kind key value; do
+  case "$kind" in
+    below) below[$key]=$value ;;
+    owner) owner[$key]=$value ;;
   esac
+done < <(awk '
+  /^quorvane_layer\(/ { inblock = 1; text = "" }
+  inblock { text = text " " $0; if ($0 ~ /\)[[:space:]]*$/) { inblock = 0; emit(text) } }
+  function emit(text,    words, n, i, name, folder, key, list, files) {
+    gsub(/quorvane_layer\(|\)/, " ", text)
+    n = split(text, words, /[[:space:]]+/)
+    name = ""; folder = ""; key = ""; list = ""; files = ""
+    for (i = 1; i <= n; i++) {
+      if (words[i] == "") continue
+      if (name == "") { name = words[i]; continue }
+      if (words[i] ~ /^(FOLDER|HEADERS|PURE|WINDOWS|BELOW|SYSTEM)$/) { key = words[i]; continue }
+      if (key == "FOLDER") folder = words[i]
+      else if (key == "BELOW") list = list " " words[i]
+      else if (key == "HEADERS" || key == "PURE" || key == "WINDOWS") files = files " " words[i]
+    }
+    print "below", name, list
+    all = all " " name
+    if (folder != "") { n = split(files, words, " "); for (i = 1; i <= n; i++) if (words[i] != "") print "owner", folder "/" words[i], name }
+  }
+  END { print "below", "tools", all }
+' src/CMakeLists.txt)
+[ "${#below[@]}" -gt 1 ] || { echo "check-layers: no layers read from src/CMakeLists.txt" >&2; exit 1; }
+
+# The layer of a path under src/ or tools/, into $layer: no subshell, since it runs for
+# every include and the test command runs this each time.
+layer_of() {
+  layer=${owner[$1]:-${1%%/*}}
 }
 
 offences=0

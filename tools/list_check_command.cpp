@@ -9,6 +9,7 @@
 #include "platform/path_parts.h"
 #include "platform/privileges.h"
 #include "platform/win32.h"
+#include "service/nt_service.h"
 #include "trust/list_trust.h"
 #include "trust/object_security.h"
 #include "tools/json_writer.h"
@@ -22,8 +23,6 @@ namespace {
 using basPendingRebootFiles::EntryEnd;
 using basPendingRebootFiles::EntryStep;
 
-// The service's name: the check judges every path as the service would.
-constexpr wchar_t kServiceName[] = L"QuorvaneShield";
 constexpr wchar_t kServiceLogName[] = L"QuorvaneServiceLog.txt";
 
 const wchar_t* const kOutcomes[] = {L"delete",     L"stage", L"boot",       L"restart-by-path",
@@ -194,7 +193,7 @@ int ListCheck(const ParsedArgs& args) {
 
     std::vector<Prediction> predictions;
     if (verdict.trusted) {
-        RouteSetup setup{staging, kServiceName, account};
+        RouteSetup setup{staging, NTService::ServiceName, account};
         setup.changesNothing = true;
         cFileFuncs files(std::move(setup));
         Predictions observer(files, privileged);

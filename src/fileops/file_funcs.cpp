@@ -44,14 +44,7 @@ int32_t MoveAcrossVolumes(HANDLE source, HANDLE folder, const std::wstring& leaf
         return cFileFuncs::kFailed;
     };
 
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        DWORD got = 0, written = 0;
-        if (!::ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return abandon();
-        if (got == 0) break;
-        if (!platform::NativeCalls().WriteFile(copy.get(), buffer.data(), got, &written, nullptr) || written != got) return abandon();
-    }
-    if (!platform::NativeCalls().FlushFileBuffers(copy.get())) return abandon();
+    if (platform::CopyContents(source, copy.get()) != ERROR_SUCCESS) return abandon();
     if (platform::SetDeleteMark(source, true) != ERROR_SUCCESS) return abandon();
     if (platform::RenameOpenFile(copy.get(), folder, leaf, replace) != ERROR_SUCCESS) {
         platform::BestEffort(platform::SetDeleteMark(source, false));
@@ -217,6 +210,12 @@ int32_t cFileFuncs::MoveFile(std::wstring strSourceFile, std::wstring strDestina
     return MoveFile2(std::move(strSourceFile), std::move(strDestination), true);
 }
 
+// Read from the process's token once, where the setup names no account.
+const std::wstring& cFileFuncs::ServiceSid() {
+    if (setup_.serviceSid.empty()) setup_.serviceSid = trust::ProcessAccountSid();
+    return setup_.serviceSid;
+}
+
 fileops::RequestedDeletes& cFileFuncs::Requested() {
     if (!requested_) requested_ = std::make_unique<fileops::RequestedDeletes>(fileops::RequestedDeletes::Read());
     return *requested_;
@@ -237,9 +236,8 @@ void cFileFuncs::Request(const std::wstring& full) {
 // volume; otherwise the file is carried to the next start, where the route takes it up
 // again; where neither can be done, the error that kept it from being deleted stands.
 void cFileFuncs::RequestByPathOrCarry(const ListedPath& path, uint32_t reason, HANDLE held) {
-    const std::wstring sid = setup_.serviceSid.empty() ? trust::ProcessAccountSid() : setup_.serviceSid;
     // The file's own permissions are read through the handle held for it: not opened again.
-    const trust::ChainFinding chain = trust::CheckPathChain(path.path, sid, held);
+    const trust::ChainFinding chain = trust::CheckPathChain(path.path, ServiceSid(), held);
     // A link or mount point on the path now: nothing is asked for, nor carried.
     if (!chain.passes && chain.sid.empty() && chain.error == ERROR_SUCCESS) {
         refusal_ = fileops::kErrorReparsePointEncountered;
@@ -309,9 +307,8 @@ void cFileFuncs::MoveFileUntilReboot(std::wstring strSourceFile, std::optional<s
             return;
         }
         // A move at restart names both paths; no one may be able to redirect either.
-        const std::wstring sid = setup_.serviceSid.empty() ? trust::ProcessAccountSid() : setup_.serviceSid;
-        const trust::ChainFinding from = trust::CheckPathChain(source.path, sid);
-        const trust::ChainFinding to = trust::CheckPathChain(destination.path, sid);
+        const trust::ChainFinding from = trust::CheckPathChain(source.path, ServiceSid());
+        const trust::ChainFinding to = trust::CheckPathChain(destination.path, ServiceSid());
         if (!from.passes || !to.passes) {
             refusal_ = from.passes ? to.error : from.error;
             if (refusal_ == ERROR_SUCCESS) restartStep_ = RestartStep::Withheld;

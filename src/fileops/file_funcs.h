@@ -134,6 +134,7 @@ private:
     void RequestByPathOrCarry(const fileops::ListedPath& path, uint32_t reason, HANDLE handle);
     void PathCleared(const std::wstring& full);
     fileops::RequestedDeletes& Requested();
+    const std::wstring& ServiceSid();
     bool Dry() const { return setup_.changesNothing; }
     bool PredictedGone(uint64_t number) const;
     [[nodiscard]] DWORD MarkOrWeigh(const fileops::CheckedFile& file);

@@ -208,26 +208,7 @@ DWORD CopyInto(HANDLE staged, HANDLE folder, const std::wstring& leaf, const pla
     if (const DWORD error = platform::CreateNewFileIn(folder, leaf, GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, copy)) {
         return error;
     }
-    std::vector<char> buffer(1 << 20);
-    DWORD error = ERROR_SUCCESS;
-    for (DWORD got = 1; got != 0 && error == ERROR_SUCCESS;) {
-        if (!::ReadFile(staged, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-            error = ::GetLastError();
-            break;
-        }
-        for (DWORD done = 0, written = 0; done < got; done += written) {
-            if (!platform::NativeCalls().WriteFile(copy.get(), buffer.data() + done, got - done, &written, nullptr)) {
-                error = ::GetLastError();
-                break;
-            }
-            // Nothing taken and nothing said: the device did not write.
-            if (written == 0) {
-                error = ERROR_WRITE_FAULT;
-                break;
-            }
-        }
-    }
-    if (error == ERROR_SUCCESS && !platform::NativeCalls().FlushFileBuffers(copy.get())) error = ::GetLastError();
+    DWORD error = platform::CopyContents(staged, copy.get());
     if (error == ERROR_SUCCESS) error = platform::SetDeleteMark(staged, true);
     if (error != ERROR_SUCCESS) {
         LARGE_INTEGER zero = {};

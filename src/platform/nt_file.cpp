@@ -332,6 +332,23 @@ DWORD FindFolderEntry(HANDLE folder, const std::wstring& name, uint64_t& number,
     return ERROR_SUCCESS;
 }
 
+DWORD CopyContents(HANDLE source, HANDLE target) {
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return ::GetLastError();
+        if (got == 0) break;
+        for (DWORD done = 0, written = 0; done < got; done += written) {
+            if (!NativeCalls().WriteFile(target, buffer.data() + done, got - done, &written, nullptr)) {
+                return ::GetLastError();
+            }
+            // Nothing taken and nothing said: the device did not write.
+            if (written == 0) return ERROR_WRITE_FAULT;
+        }
+    }
+    return NativeCalls().FlushFileBuffers(target) ? ERROR_SUCCESS : ::GetLastError();
+}
+
 DWORD ListFileNames(HANDLE folder, std::vector<std::wstring>& names) {
     names.clear();
     std::vector<unsigned char> buffer(64 * 1024);

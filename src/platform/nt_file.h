@@ -106,6 +106,10 @@ struct FileBasics {
 // shows FILE_ATTRIBUTE_REPARSE_POINT). 0, or the error (ERROR_FILE_NOT_FOUND).
 [[nodiscard]] DWORD FindFolderEntry(HANDLE folder, const std::wstring& name, uint64_t& number, DWORD& attributes);
 
+// Copies what is left to read of `source` to `target` from where each stands, then flushes
+// `target`: 0, or the error of the call that failed.
+[[nodiscard]] DWORD CopyContents(HANDLE source, HANDLE target);
+
 // The names of the files (not folders) in the folder behind `folder`, a handle opened for
 // listing and listed through no mask: read through the handle, so that they are the held
 // folder's names whatever its path reaches now. 0, or the error.
